@@ -16,6 +16,8 @@ QString dataFolder() {
     return QDir::cleanPath(folder);
 }
 
-QString dataFile(const QString& name) { return dataFolder() + "/" + name; }
+QString dataFile(const QString& name) {
+    return dataFolder() + "/" + name;
+}
 
 } // namespace veltrane

@@ -160,6 +160,8 @@ std::string IniFile::text() const {
     return out;
 }
 
-Status IniFile::save(const QString& path) const { return writeFileAtomically(path, text()); }
+Status IniFile::save(const QString& path) const {
+    return writeFileAtomically(path, text());
+}
 
 } // namespace veltrane

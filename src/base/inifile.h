@@ -33,12 +33,12 @@ public:
 
 private:
     struct Line {
-        std::string raw;     // the line as read, for lines that are not key=value
-        std::string key;     // empty for other lines
+        std::string raw; // the line as read, for lines that are not key=value
+        std::string key; // empty for other lines
         std::string value;
     };
     struct Section {
-        std::string name;    // empty for lines before the first heading
+        std::string name; // empty for lines before the first heading
         std::vector<Line> lines;
     };
     Section* findSection(const std::string& name);

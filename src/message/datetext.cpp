@@ -15,7 +15,9 @@ QString fix2000(const QString& format) {
     return fixed;
 }
 
-QString shortDateFormat() { return fix2000(QLocale().dateFormat(QLocale::ShortFormat)); }
+QString shortDateFormat() {
+    return fix2000(QLocale().dateFormat(QLocale::ShortFormat));
+}
 
 QString longTimeFormat() {
     QString format = QLocale().timeFormat(QLocale::LongFormat);

@@ -10,7 +10,9 @@ namespace {
 
 constexpr size_t MaxFieldLength = 255;
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 bool startsWithFolded(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size())
@@ -75,7 +77,9 @@ std::string decodeB(std::string_view text) {
     return out;
 }
 
-bool isSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
+bool isSpaceOrTab(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // Decodes the encoded words of an already cut value from left to right.
 std::string decodeEncodedWords(const std::string& value) {
@@ -119,7 +123,9 @@ std::string decodeEncodedWords(const std::string& value) {
     return out;
 }
 
-std::string cut(std::string_view text) { return std::string(text.substr(0, MaxFieldLength)); }
+std::string cut(std::string_view text) {
+    return std::string(text.substr(0, MaxFieldLength));
+}
 
 void stripQuotes(std::string& s) {
     size_t b = 0, e = s.size();
@@ -136,7 +142,9 @@ std::string cleanPart(std::string_view text) {
     return cut(s);
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::optional<int> wholeNumber(std::string_view text) {
     if (text.empty() || text.size() > 9)
@@ -169,7 +177,8 @@ std::optional<QTime> parseTimeOfDay(std::string_view text) {
     size_t count = 0, pos = 0;
     while (true) {
         size_t next = t.find_first_of(std::string{sep, ':'}, pos);
-        auto value = wholeNumber(std::string_view(t).substr(pos, next == std::string::npos ? std::string::npos : next - pos));
+        auto value =
+            wholeNumber(std::string_view(t).substr(pos, next == std::string::npos ? std::string::npos : next - pos));
         if (!value || count == 3)
             return std::nullopt;
         parts[count++] = *value;

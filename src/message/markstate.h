@@ -16,6 +16,8 @@ constexpr int IconCount = 15;
 } // namespace Mark
 
 // Only delete marks and known-spammer marks are removed from the server.
-constexpr bool isMarkedForDeletion(MarkState mark) { return mark == Mark::Delete || mark == Mark::KnownSpammer; }
+constexpr bool isMarkedForDeletion(MarkState mark) {
+    return mark == Mark::Delete || mark == Mark::KnownSpammer;
+}
 
 } // namespace veltrane
