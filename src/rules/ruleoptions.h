@@ -17,7 +17,7 @@ struct RuleOptions {
     bool largerDeletes = true;
     bool blacklistOn = true;
     bool domainCheckOn = true;
-    bool domainCheckDeletes = false; // true: an unknown domain is marked for deletion
+    bool domainCheckDeletes = false;  // true: an unknown domain is marked for deletion
     std::string unknownDomains = "0"; // how many unknown domains were found, decimal text
 
     bool operator==(const RuleOptions&) const = default;
