@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
 
 namespace veltrane {
@@ -185,8 +186,11 @@ void RuleList::truncateColumns(int count) {
 }
 
 void RuleList::changed(int column) {
+    // Drawn from one counter for all lists, so a list replaced by another never shows a revision
+    // a cache has already seen for different content.
+    static std::atomic<uint64_t> counter{0};
     if (column != hitsColumn())
-        ++revision_;
+        revision_ = ++counter;
 }
 
 void CheckGridAdv(RuleList& list, int row, bool deletes) {
