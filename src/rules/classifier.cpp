@@ -3,6 +3,7 @@
 #include "message/headers.h"
 #include "message/markstate.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace veltrane {
@@ -131,6 +132,8 @@ void Classifier::compileList(CompiledList& compiled, const RuleList& list) {
             }
         }
         rule.pattern.folded = FoldCase(rule.pattern.raw);
+        rule.wholeWordPossible =
+            !IsBlank(rule.pattern.raw) && std::none_of(rule.pattern.raw.begin(), rule.pattern.raw.end(), IsDelimiter);
         rule.condition = conditionFromName(rule.conditionText);
         if (rule.condition && !allowedIn(kind, *rule.condition))
             rule.condition.reset();
@@ -150,10 +153,28 @@ bool Classifier::matches(const Rule& rule, std::string_view raw, std::string_vie
         return false;
     // Without the case flag both sides are compared in folded form, which is exactly what the
     // conditions do when they fold for themselves.
-    const bool exact = rule.caseSensitive;
+    // The conditions without a pattern look at the text itself ("Is UPPERCASE" would hold for
+    // every folded text).
+    const bool exact = rule.caseSensitive || conditionIgnoresPattern(*rule.condition);
     const std::string_view text = exact ? raw : folded;
     const std::string_view pattern = exact ? rule.pattern.raw : rule.pattern.folded;
-    return conditionHolds(*rule.condition, text, pattern, true);
+    switch (*rule.condition) {
+    case Condition::Contains:
+        return !pattern.empty() && text.find(pattern) != std::string_view::npos;
+    case Condition::ContainsWholeWord:
+        // Same result as WholeWordCheck with the pattern's own checks done once per rule: a text
+        // holding a non-blank word is never blank itself.
+        if (!rule.wholeWordPossible)
+            return false;
+        for (size_t at = text.find(pattern); at != std::string_view::npos; at = text.find(pattern, at + 1)) {
+            const size_t end = at + pattern.size();
+            if ((at == 0 || IsDelimiter(text[at - 1])) && (end == text.size() || IsDelimiter(text[end])))
+                return true;
+        }
+        return false;
+    default:
+        return conditionHolds(*rule.condition, text, pattern, true);
+    }
 }
 
 void Classifier::prepare(const MessageEntry& entry, const HeaderLines& headers) {

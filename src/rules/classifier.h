@@ -62,6 +62,7 @@ private:
         Pattern pattern;
         bool caseSensitive = false;
         bool deletes = false;
+        bool wholeWordPossible = false; // the pattern is no blank text and holds no delimiter
         // Header list specials and exception targets.
         enum class Kind {
             Plain,

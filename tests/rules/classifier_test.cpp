@@ -164,6 +164,14 @@ TEST_F(ClassifierTest, ScanOrderAndPrecedence) {
     }
 }
 
+TEST_F(ClassifierTest, UppercaseRuleLooksAtTheSubjectAsWritten) {
+    subjectRule("Is UPPERCASE", "", true);
+    message({"Subject: Make Money Fast"});
+    EXPECT_EQ(classify(), Mark::None);
+    message({"Subject: MAKE MONEY FAST"});
+    EXPECT_EQ(classify(1), Mark::Delete);
+}
+
 TEST_F(ClassifierTest, CaseFlagOfSubjectRules) {
     subjectRule("Contains", "FREE", true, true);
     message({"Subject: free stuff"});
@@ -187,6 +195,7 @@ TEST_F(ClassifierTest, SenderRulesTestTheRightPart) {
         {"AllNumericDomainDigits", "Domain name", "All numeric", "", "From: 1@234", true},
         {"AllNumericEmptyAddress", "E-mail address", "All numeric", "", "X-No-From: 1", true},
         {"UppercaseLocalPart", "E-mail address", "Is UPPERCASE", "", "From: BIGDEAL@lower.example", true},
+        {"MixedCaseLocalPart", "E-mail address", "Is UPPERCASE", "", "From: BigDeal@LOWER.EXAMPLE", false},
         {"ContainsWholeAddress", "E-mail address", "Contains", "@SPAM.", "From: a@spam.example", true},
         {"DomainEquals", "Domain name", "Equals", "spam.example", "From: a@SPAM.example", true},
         {"DomainWithoutAt", "Domain name", "Equals", "localonly", "From: localonly", true},
