@@ -82,7 +82,7 @@ IniFile IniFile::parse(const std::string& text) {
         }
         const size_t eq = line.find('=');
         if (eq != std::string::npos && !t.empty() && t.front() != ';') {
-            ini.sections_.back().lines.push_back(Line{line, trimmed(line.substr(0, eq)), line.substr(eq + 1)});
+            ini.sections_.back().lines.push_back(Line{line, trimmed(line.substr(0, eq)), trimmed(line.substr(eq + 1))});
         } else {
             ini.sections_.back().lines.push_back(Line{line, {}, {}});
         }
@@ -130,6 +130,8 @@ void IniFile::setValue(const std::string& section, const std::string& key, const
     }
     for (auto& line : s->lines) {
         if (!line.key.empty() && sameName(line.key, key)) {
+            if (line.value != value)
+                line.raw.clear(); // written anew
             line.value = value;
             return;
         }
@@ -155,7 +157,7 @@ std::string IniFile::text() const {
         if (!s.name.empty())
             out += "[" + s.name + "]\r\n";
         for (const auto& line : s.lines)
-            out += (line.key.empty() ? line.raw : line.key + "=" + line.value) + "\r\n";
+            out += (line.key.empty() || !line.raw.empty() ? line.raw : line.key + "=" + line.value) + "\r\n";
     }
     return out;
 }
