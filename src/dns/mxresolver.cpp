@@ -111,11 +111,13 @@ public:
         loop_ = &loop;
         QTimer deadline;
         deadline.setSingleShot(true);
+        deadline.setTimerType(Qt::PreciseTimer);
         QObject::connect(&deadline, &QTimer::timeout, [this] {
             deadlinePassed_ = true;
             ares_cancel(channel_);
         });
         retryTimer_.setSingleShot(true);
+        retryTimer_.setTimerType(Qt::PreciseTimer);
         QObject::connect(&retryTimer_, &QTimer::timeout, [this] {
             ares_process_fd(channel_, ARES_SOCKET_BAD, ARES_SOCKET_BAD);
             scheduleRetry();
