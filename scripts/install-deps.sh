@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ make pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-svg-dev qt6-charts-dev qt6-multimedia-dev
-    libc-ares-dev libgmime-3.0-dev
+    libc-ares-dev libgmime-3.0-dev libicu-dev
     dnsmasq-base dovecot-pop3d openssl
     xvfb xauth
 )
