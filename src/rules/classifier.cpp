@@ -390,26 +390,27 @@ Classifier::Verdict Classifier::qMarkThisHeader() {
 
 // ---------------------------------------------------------------------------------------------
 
-void Classifier::classify(MessageEntry& entry, const HeaderLines& headers) {
-    prepare(entry, headers);
+void Classifier::classify(std::vector<MessageEntry>& entries, size_t index, const HeaderLines& headers) {
+    MessageEntry* entry = &entries[index];
+    prepare(*entry, headers);
     if (const auto icon = qIsInException()) {
-        entry.mark = *icon; // an exception beats every other test
+        entry->mark = *icon; // an exception beats every other test
         return;
     }
     if (const Verdict size = tooBigSmall(); size.matched)
-        entry.mark = size.deletes ? Mark::Delete : Mark::Question;
+        entry->mark = size.deletes ? Mark::Delete : Mark::Question;
 
     auto apply = [&entry](const Verdict& verdict) {
         if (!verdict.matched)
             return;
         if (verdict.deletes)
-            entry.mark = Mark::Delete;
-        else if (entry.mark != Mark::Delete)
-            entry.mark = Mark::Question;
+            entry->mark = Mark::Delete;
+        else if (entry->mark != Mark::Delete)
+            entry->mark = Mark::Question;
     };
     // Once a message is to be deleted nothing more can change that; only explain mode goes on to
     // find every reason.
-    auto stillOpen = [this, &entry] { return ExplainMode || entry.mark != Mark::Delete; };
+    auto stillOpen = [this, &entry] { return ExplainMode || entry->mark != Mark::Delete; };
 
     if (stillOpen())
         apply(qMarkThisSubject());
@@ -418,16 +419,22 @@ void Classifier::classify(MessageEntry& entry, const HeaderLines& headers) {
     if (stillOpen())
         apply(qMarkThisHeader());
     if (stillOpen() && rules_.options.domainCheckOn && senderChecks_) {
-        if (const auto domain = senderChecks_->unknownSenderDomain(headers)) {
+        const auto domain = senderChecks_->unknownSenderDomain(headers);
+        // The lookup ran the event loop: a Cancel may have emptied the list meanwhile, and the
+        // header lines may be gone with it.
+        if (index >= entries.size())
+            return;
+        entry = &entries[index];
+        if (domain) {
             const bool deletes = rules_.options.domainCheckDeletes;
             whyAdd(deletes, "Reply to or From (" + *domain + ") ", false, "Unknown domain", "is an");
             apply({true, deletes});
         }
     }
     if (stillOpen() && rules_.options.blacklistOn && senderChecks_) {
-        if (const auto known = senderChecks_->knownSpammer(entry.sender)) {
-            if (entry.mark != Mark::Delete)
-                entry.mark = Mark::KnownSpammer;
+        if (const auto known = senderChecks_->knownSpammer(entry->sender)) {
+            if (entry->mark != Mark::Delete)
+                entry->mark = Mark::KnownSpammer;
             whyAdd(true, known->kind, false, std::string(),
                    "\"" + known->matched + "\" is on the KNOWN SPAMMER BLACKLIST (you may edit if this is in error)");
         }
@@ -444,10 +451,10 @@ void Classifier::MarkForDeletion(std::vector<MessageEntry>& entries, const std::
         for (size_t i = 0; i < entries.size(); ++i) {
             // The domain check may run the event loop; a rule edited meanwhile is picked up here.
             compile();
-            classify(entries[i], headersOf(i));
+            classify(entries, i, headersOf(i));
         }
     } else if (index >= 0 && static_cast<size_t>(index) < entries.size()) {
-        classify(entries[static_cast<size_t>(index)], headersOf(static_cast<size_t>(index)));
+        classify(entries, static_cast<size_t>(index), headersOf(static_cast<size_t>(index)));
     }
 }
 

@@ -95,7 +95,7 @@ private:
     void compile();
     void compileList(CompiledList& compiled, const RuleList& list);
     void prepare(const MessageEntry& entry, const HeaderLines& headers);
-    void classify(MessageEntry& entry, const HeaderLines& headers);
+    void classify(std::vector<MessageEntry>& entries, size_t index, const HeaderLines& headers);
     bool headerRowMatches(const Rule& rule, bool& stop);
     bool specialHeaderMatches(const Rule& rule);
     void bump(RuleList& list, int row);

@@ -410,3 +410,33 @@ TEST(ServerToIndex, FirstMailboxWithServerAndUserFoldedEqual) {
 
 } // namespace
 } // namespace veltrane
+
+namespace veltrane {
+namespace {
+
+// The domain lookup runs the event loop; a Cancel handled meanwhile empties the list.
+class ListEmptyingChecks : public SenderChecks {
+public:
+    explicit ListEmptyingChecks(std::vector<MessageEntry>& entries) : entries_(entries) {}
+    std::optional<std::string> unknownSenderDomain(const HeaderLines&) override {
+        entries_.clear();
+        entries_.shrink_to_fit();
+        return "gone.example";
+    }
+    std::optional<KnownSpammer> knownSpammer(const std::string&) override { return KnownSpammer{"E-mail", "x"}; }
+
+private:
+    std::vector<MessageEntry>& entries_;
+};
+
+TEST_F(ClassifierTest, ListEmptiedDuringTheDomainLookupEndsTheClassification) {
+    ListEmptyingChecks checks(entries);
+    classifier.setSenderChecks(&checks);
+    message({"From: a@b.example"});
+    message({"From: c@d.example"});
+    classifier.MarkForDeletion(entries, infos, -1);
+    EXPECT_TRUE(entries.empty());
+}
+
+} // namespace
+} // namespace veltrane
