@@ -128,7 +128,10 @@ Status GetRemotePOPSettings(int n, Pop3ClientSettings& client, TextCipher& ciphe
         SettingsStore store;
         const std::string old = readAccountValue(store, passwdName(n));
         const std::string marker = store.read(keys::Version161);
-        store.write(keys::Version161, keys::CurrentCipherMark);
+        // Writing the marker again when it is set would change nothing but cost a rewrite of the
+        // store before every check.
+        if (marker != keys::CurrentCipherMark)
+            store.write(keys::Version161, keys::CurrentCipherMark);
         if (marker == keys::CurrentCipherMark) {
             // All three or nothing: a password that cannot be deciphered must not leave the client
             // with this mailbox's server and another mailbox's password.
