@@ -23,8 +23,19 @@ constexpr char16_t Cp1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
+bool isAscii(std::string_view bytes) {
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
 // The text of 8-bit bytes: UTF-8 when they are valid UTF-8, else Windows-1252.
 void decode8Bit(std::string_view bytes, std::u16string& out) {
+    if (isAscii(bytes)) {
+        out.assign(bytes.begin(), bytes.end());
+        return;
+    }
     out.resize(bytes.size() + 1);
     int32_t length = 0;
     UErrorCode status = U_ZERO_ERROR;
@@ -120,25 +131,15 @@ public:
         if (locale.language() == QLocale::C)
             return;
         const std::string name = locale.bcp47Name().replace('-', '_').toStdString();
-        UErrorCode status = U_ZERO_ERROR;
-        collator_ = ucol_open(name.c_str(), &status);
-        if (U_FAILURE(status)) {
-            status = U_ZERO_ERROR;
-            collator_ = ucol_open("", &status);
-        }
-        if (U_FAILURE(status)) {
-            collator_ = nullptr;
+        collator_ = open(name, true);
+        // ASCII text needs no normalization, and its keys come out the same without it, faster.
+        asciiCollator_ = open(name, false);
+        if (!collator_ || !asciiCollator_) {
+            close();
             return;
         }
-        ucol_setAttribute(collator_, UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
-        ucol_setAttribute(collator_, UCOL_STRENGTH, UCOL_SECONDARY, &status);
-        ucol_setAttribute(collator_, UCOL_NUMERIC_COLLATION, UCOL_OFF, &status);
-        ucol_setAttribute(collator_, UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
     }
-    ~Collator() {
-        if (collator_)
-            ucol_close(collator_);
-    }
+    ~Collator() { close(); }
     Collator(const Collator&) = delete;
     Collator& operator=(const Collator&) = delete;
 
@@ -149,13 +150,16 @@ public:
         units = std::min(units, MaxUnits);
         if (!collator_)
             return appendFoldedKey(text, units, out);
+        const bool ascii = std::all_of(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(units),
+                                       [](char16_t c) { return c < 0x80; });
+        const UCollator* collator = ascii ? asciiCollator_ : collator_;
         if (buffer_.size() < units * 4 + 64)
             buffer_.resize(units * 4 + 64);
-        int32_t length = ucol_getSortKey(collator_, text.data(), static_cast<int32_t>(units), buffer_.data(),
+        int32_t length = ucol_getSortKey(collator, text.data(), static_cast<int32_t>(units), buffer_.data(),
                                          static_cast<int32_t>(buffer_.size()));
         if (length > static_cast<int32_t>(buffer_.size())) {
             buffer_.resize(static_cast<size_t>(length));
-            length = ucol_getSortKey(collator_, text.data(), static_cast<int32_t>(units), buffer_.data(),
+            length = ucol_getSortKey(collator, text.data(), static_cast<int32_t>(units), buffer_.data(),
                                      static_cast<int32_t>(buffer_.size()));
         }
         out.append(reinterpret_cast<const char*>(buffer_.data()), static_cast<size_t>(length));
@@ -163,6 +167,33 @@ public:
     }
 
 private:
+    static UCollator* open(const std::string& name, bool normalize) {
+        UErrorCode status = U_ZERO_ERROR;
+        UCollator* collator = ucol_open(name.c_str(), &status);
+        if (U_FAILURE(status)) {
+            status = U_ZERO_ERROR;
+            collator = ucol_open("", &status);
+        }
+        if (U_FAILURE(status))
+            return nullptr;
+        ucol_setAttribute(collator, UCOL_NORMALIZATION_MODE, normalize ? UCOL_ON : UCOL_OFF, &status);
+        ucol_setAttribute(collator, UCOL_STRENGTH, UCOL_SECONDARY, &status);
+        ucol_setAttribute(collator, UCOL_NUMERIC_COLLATION, UCOL_OFF, &status);
+        ucol_setAttribute(collator, UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
+        if (U_FAILURE(status)) {
+            ucol_close(collator);
+            return nullptr;
+        }
+        return collator;
+    }
+    void close() {
+        if (collator_)
+            ucol_close(collator_);
+        if (asciiCollator_)
+            ucol_close(asciiCollator_);
+        collator_ = asciiCollator_ = nullptr;
+    }
+
     static uint32_t appendFoldedKey(const std::u16string& text, size_t units, std::string& out) {
         const size_t before = out.size();
         for (size_t i = 0; i < units;) {
@@ -177,6 +208,7 @@ private:
     }
 
     UCollator* collator_ = nullptr;
+    UCollator* asciiCollator_ = nullptr;
     std::vector<uint8_t> buffer_;
 };
 
@@ -188,6 +220,7 @@ void lbKnown::clear() {
     texts_.clear();
     keys_.clear();
     entries_.clear();
+    searchHeads_.clear();
 }
 
 lbKnown::Entry lbKnown::makeEntry(std::string_view text) {
@@ -212,23 +245,43 @@ lbKnown::Entry lbKnown::makeEntry(std::string_view text) {
     return entry;
 }
 
+// Entries that compare equal stay in the order they were added, which is the order of their texts.
 bool lbKnown::less(const Entry& a, const Entry& b) const {
     const char* keys = keys_.data();
-    return compareKeys(a.head, keys + a.key, a.keyLength, b.head, keys + b.key, b.keyLength) < 0;
+    const int order = compareKeys(a.head, keys + a.key, a.keyLength, b.head, keys + b.key, b.keyLength);
+    return order != 0 ? order < 0 : a.text < b.text;
+}
+
+template <typename Texts>
+void lbKnown::assignTexts(const Texts& texts) {
+    clear();
+    size_t bytes = 0;
+    for (const auto& text : texts)
+        bytes += text.size();
+    texts_.reserve(bytes);
+    keys_.reserve(bytes + bytes / 4 + 8 * texts.size());
+    entries_.reserve(texts.size());
+    for (const auto& text : texts)
+        entries_.push_back(makeEntry(text));
+    std::sort(entries_.begin(), entries_.end(), [this](const Entry& a, const Entry& b) { return less(a, b); });
+    searchHeads_.reserve(entries_.size());
+    for (const Entry& e : entries_)
+        searchHeads_.push_back(e.searchHead);
 }
 
 void lbKnown::assign(const std::vector<std::string>& entries) {
-    clear();
-    entries_.reserve(entries.size());
-    for (const std::string& text : entries)
-        entries_.push_back(makeEntry(text));
-    std::stable_sort(entries_.begin(), entries_.end(), [this](const Entry& a, const Entry& b) { return less(a, b); });
+    assignTexts(entries);
+}
+
+void lbKnown::assign(std::span<const std::string_view> entries) {
+    assignTexts(entries);
 }
 
 void lbKnown::add(std::string_view text) {
     const Entry entry = makeEntry(text);
     const auto place = std::upper_bound(entries_.begin(), entries_.end(), entry,
                                         [this](const Entry& a, const Entry& b) { return less(a, b); });
+    searchHeads_.insert(searchHeads_.begin() + (place - entries_.begin()), entry.searchHead);
     entries_.insert(place, entry);
 }
 
@@ -260,8 +313,14 @@ std::optional<size_t> lbKnown::find(std::string_view text) const {
     long long high = static_cast<long long>(entries_.size()) - 1;
     while (low <= high) {
         const long long middle = (low + high) / 2;
-        const Entry& e = entries_[static_cast<size_t>(middle)];
-        const int order = compareKeys(head, key.data(), keyLength, e.searchHead, keys + e.searchKey, e.searchKeyLength);
+        const uint64_t entryHead = searchHeads_[static_cast<size_t>(middle)];
+        int order;
+        if (head != entryHead) {
+            order = head < entryHead ? -1 : 1;
+        } else {
+            const Entry& e = entries_[static_cast<size_t>(middle)];
+            order = compareKeys(head, key.data(), keyLength, e.searchHead, keys + e.searchKey, e.searchKeyLength);
+        }
         if (order == 0)
             return static_cast<size_t>(middle);
         if (order < 0)
@@ -305,8 +364,8 @@ Status LoadUpKnownList(lbKnown& list, const QString& path) {
     const std::optional<std::string> bytes = readWholeFile(path);
     if (!bytes)
         return Status::failure("Cannot read the known spammer blacklist " + path.toStdString());
-    std::vector<std::string> lines;
-    forEachFileLine(*bytes, [&lines](std::string_view line) { lines.emplace_back(line); });
+    std::vector<std::string_view> lines;
+    forEachFileLine(*bytes, [&lines](std::string_view line) { lines.push_back(line); });
     list.assign(lines);
     return Status::success();
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,7 @@ public:
     void clear();
     // Takes the entries' place in the order; entries that compare equal keep the order given.
     void assign(const std::vector<std::string>& entries);
+    void assign(std::span<const std::string_view> entries);
     void add(std::string_view entry);
 
     size_t count() const { return entries_.size(); }
@@ -64,11 +66,15 @@ private:
     };
     Entry makeEntry(std::string_view text);
     bool less(const Entry& a, const Entry& b) const;
+    template <typename Texts>
+    void assignTexts(const Texts& texts);
 
     std::unique_ptr<Collator> collator_;
     std::string texts_;
     std::string keys_;
     std::vector<Entry> entries_;
+    // The entries' search heads once more, packed, so that most steps of a search stay in the cache.
+    std::vector<uint64_t> searchHeads_;
 };
 
 // Empties the list and fills it from known.lst in the data folder (or the given file): one entry a
