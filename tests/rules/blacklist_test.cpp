@@ -27,20 +27,24 @@ private:
 };
 
 TEST(KnownList, OrderIsTheLocaleComparisonWithoutRegardToCase) {
-    // The same order as Qt's collator for the regional settings, case ignored, accents not.
-    const std::vector<std::string> words = {"zeta", "Alpha", "\xC3\xA4rger", "beta", "Ärmel-x", "arm",      "a-b",
-                                            "ab",   "_x",    "10",           "9",    "e",       "\xC3\xA9", "F"};
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::vector<std::string> expected = words;
-    std::stable_sort(expected.begin(), expected.end(), [&collator](const std::string& a, const std::string& b) {
-        return collator.compare(QString::fromStdString(a), QString::fromStdString(b)) < 0;
-    });
-    EXPECT_EQ(sortedList(words), expected);
-
-    // Equal entries keep the order they came in; nothing is dropped.
-    EXPECT_EQ(sortedList({"b", "SPAM@x.com", "a", "spam@X.com", "Spam@x.com"}),
-              (std::vector<std::string>{"a", "b", "SPAM@x.com", "spam@X.com", "Spam@x.com"}));
+    // The order of Qt's collator for the regional settings, case ignored, accents not.
+    const std::vector<std::string> words = {"zeta",      "Alpha", "\xC3\xA4rger", "beta", "\xC3\x84rmel-x",
+                                            "arm",       "a-b",   "ab",           "_x",   "10",
+                                            "9",         "e",     "\xC3\xA9",     "F",    "f",
+                                            "\xC3\xB6n", "on",    "zon"};
+    for (const QLocale& locale :
+         {QLocale(QLocale::English, QLocale::UnitedStates), QLocale::c(), QLocale(QLocale::Swedish, QLocale::Sweden),
+          QLocale(QLocale::German, QLocale::Germany)}) {
+        SCOPED_TRACE(locale.name().toStdString());
+        LocaleScope scope(locale);
+        QCollator collator;
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        std::vector<std::string> expected = words;
+        std::stable_sort(expected.begin(), expected.end(), [&collator](const std::string& a, const std::string& b) {
+            return collator.compare(QString::fromStdString(a), QString::fromStdString(b)) < 0;
+        });
+        EXPECT_EQ(sortedList(words), expected);
+    }
 
     // Swedish puts ö after z; German files it with o.
     {
@@ -51,6 +55,10 @@ TEST(KnownList, OrderIsTheLocaleComparisonWithoutRegardToCase) {
         LocaleScope german(QLocale(QLocale::German, QLocale::Germany));
         EXPECT_EQ(sortedList({"\xC3\xB6n", "on", "zon"}), (std::vector<std::string>{"on", "\xC3\xB6n", "zon"}));
     }
+
+    // Equal entries keep the order they came in; nothing is dropped.
+    EXPECT_EQ(sortedList({"b", "SPAM@x.com", "a", "spam@X.com", "Spam@x.com"}),
+              (std::vector<std::string>{"a", "b", "SPAM@x.com", "spam@X.com", "Spam@x.com"}));
 }
 
 struct LookupCase {
