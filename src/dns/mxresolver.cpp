@@ -129,6 +129,9 @@ public:
             deadline.start(limit_);
             scheduleRetry();
             loop.exec(QEventLoop::AllEvents);
+            // The loop also ends when the application quits; the query then ends unanswered.
+            if (!done_)
+                ares_cancel(channel_);
         }
         loop_ = nullptr;
         retryTimer_.stop();

@@ -17,7 +17,8 @@ struct MxLookupResult {
 
 // MX lookups on c-ares. Each lookup sends one query (type MX, class IN, recursion desired, a random
 // identifier) and waits for its answer in a local event loop, so the windows stay responsive and
-// other work of the thread goes on meanwhile; lookups may nest.
+// other work of the thread goes on meanwhile; lookups may nest. Needs the application object (the
+// event loop) of the thread it runs on.
 class MxResolver final : public DomainResolver {
 public:
     static constexpr std::chrono::milliseconds DefaultLimit{60000};
