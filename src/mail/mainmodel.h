@@ -1,0 +1,98 @@
+#pragma once
+
+#include "activity/activitylog.h"
+#include "mail/mainwindowview.h"
+#include "mail/pop3client.h"
+#include "message/messageentry.h"
+#include "rules/classifier.h"
+#include "settings/generalsettings.h"
+#include "settings/mailboxaccounts.h"
+#include "settings/textcipher.h"
+
+#include <QObject>
+#include <functional>
+#include <vector>
+
+namespace veltrane {
+
+// The main window's state and its mail sequences, without a widget in sight: the message list,
+// the POP3 client, the classification and the activity log, and the flags of a check. The window
+// is a thin view over it; tests drive it with a recording view against real servers.
+class MainModel : public QObject {
+    Q_OBJECT
+public:
+    // The rules, the general settings and the accounts belong to their windows; the model reads
+    // them live whenever it needs them.
+    MainModel(MainWindowView& view, RuleBook& rules, GeneralSettings& settings, MailboxAccounts& accounts,
+              const Clock& clock);
+    ~MainModel() override;
+
+    int CurrentMailbox = 1;
+    bool Checking = false;
+    bool AutomaticRun = false;
+    bool SysTrayMode = false;
+    int MinutesLeft = 0;
+
+    const std::vector<MessageEntry>& entries() const { return entries_; }
+    std::vector<MessageEntry>& entries() { return entries_; }
+    Pop3Client& client() { return client_; }
+    Classifier& classifier() { return classifier_; }
+    ActivityLog& log() { return log_; }
+    TextCipher& cipher() { return cipher_; }
+
+    // Checks the current mailbox. Returns false when the check did not run to its end (refused,
+    // cancelled, failed); the reason has been shown through the view.
+    bool btListClick();
+    // The exit button in its Cancel form: stops what the client does and returns to ready.
+    void cancelClick();
+
+    // Applies mailbox n's account to the client (the password deciphered).
+    Status applyMailbox(int n);
+    // Lets a caller put other account fields into the client after each applyMailbox (the
+    // headless checker's --server, --user and --password-file).
+    void setAccountOverride(std::function<void(Pop3ClientSettings&)> override) {
+        accountOverride_ = std::move(override);
+    }
+    // The reasons why row `row` is marked: the classification in explain mode, the row's mark kept.
+    std::vector<std::string> explain(int row);
+    bool OnlyOneMailbox() const { return accounts_.OnlyOneMailbox(); }
+    int serverToIndex() const;
+
+    int markedCount() const;
+    void ShowTotalCount();
+    void enableAllButtons();
+    void disableAllButtons();
+    void setExitFormNormal();
+    void updateCheckButtonImage();
+    // Classifies row `index`, or every row for -1, and shows the new marks.
+    void MarkForDeletion(int index);
+
+    // The last failure of the client, for callers without a message box (the headless checker).
+    const std::string& lastError() const { return lastError_; }
+
+private:
+    void msRemotePOP1Open();
+    void msRemotePOP1UpdatingInfo();
+    void msRemotePOP1NextInfoUpdated(int index);
+    void msRemotePOP1Closing();
+    void msRemotePOP1Closed();
+    void msRemotePOP1InfoUpdated();
+    void msRemotePOP1TransferringData();
+    void msRemotePOP1DataTransfered();
+    void msRemotePOP1Cancel();
+    void msRemotePOP1Error(std::string& text);
+
+    MainWindowView& view_;
+    RuleBook& rules_;
+    GeneralSettings& settings_;
+    MailboxAccounts& accounts_;
+    TextCipher cipher_{std::string(PasswordKey)};
+    Pop3Client client_;
+    Classifier classifier_;
+    ActivityLog log_;
+    std::vector<MessageEntry> entries_;
+    std::string lastError_;
+    std::function<void(Pop3ClientSettings&)> accountOverride_;
+};
+
+} // namespace veltrane

@@ -1,0 +1,706 @@
+#include "mail/pop3client.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QIODevice>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QTimer>
+
+namespace veltrane {
+
+namespace {
+
+const char* const NotConnected = "You have to connect to the server first";
+const char* const TimedOut = "Operation timed out";
+const char* const Canceled = "Operation has been canceled";
+const char* const Busy = "Another operation of the mail client is still running";
+const char* const RemoteClosed = "The remote host closed the connection";
+
+// Bytes taken from the stream ahead of the reader; beyond this the socket's own (bounded)
+// buffer and then TCP hold the server back.
+constexpr size_t PullLimit = 1024 * 1024;
+constexpr qint64 SocketReadBuffer = 256 * 1024;
+
+bool hasLineBreak(const std::string& text) {
+    return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
+}
+
+std::string number(long long n) {
+    return std::to_string(n);
+}
+
+} // namespace
+
+// Marks the client busy for the life of one operation, which starts uncanceled.
+class Pop3Client::Operation {
+public:
+    explicit Operation(Pop3Client& client) : client_(client), refused_(client.busy_) {
+        if (!refused_) {
+            client_.busy_ = true;
+            client_.canceled_ = false;
+        }
+    }
+    ~Operation() {
+        if (!refused_)
+            client_.busy_ = false;
+    }
+    Operation(const Operation&) = delete;
+    Operation& operator=(const Operation&) = delete;
+    bool refused() const { return refused_; }
+
+private:
+    Pop3Client& client_;
+    bool refused_;
+};
+
+Pop3Client::Pop3Client(QObject* parent) : QObject(parent) {}
+
+Pop3Client::~Pop3Client() {
+    if (stream_) {
+        stream_->disconnect(this);
+        if (socket_)
+            socket_->abort();
+        else
+            stream_->close();
+    }
+}
+
+// ---- operations ----
+
+Status Pop3Client::ListHeaders() {
+    Operation operation(*this);
+    if (operation.refused())
+        return Status::failure(Busy);
+    if (!Connected())
+        if (Status opened = openSession(); !opened.ok())
+            return opened;
+    emit OnUpdatingInfo();
+    items_.clear();
+    uniqueIds_.clear();
+    if (Status listed = listMessages(); !listed.ok())
+        return listed;
+    if (!settings_.keepSessionOpen)
+        if (Status ended = quit(); !ended.ok())
+            return ended;
+    emit OnInfoUpdated();
+    return Status::success();
+}
+
+void Pop3Client::FlagForDeletion(int index) {
+    if (index >= 0 && index < InfoCount())
+        items_[static_cast<size_t>(index)].remove = true;
+}
+
+void Pop3Client::FlagForRetrieval(int index) {
+    if (index >= 0 && index < InfoCount())
+        items_[static_cast<size_t>(index)].retrieve = true;
+}
+
+void Pop3Client::ClearFlags(int index) {
+    if (index >= 0 && index < InfoCount()) {
+        items_[static_cast<size_t>(index)].retrieve = false;
+        items_[static_cast<size_t>(index)].remove = false;
+    }
+}
+
+Status Pop3Client::ApplyFlags() {
+    Operation operation(*this);
+    if (operation.refused())
+        return Status::failure(Busy);
+    if (items_.empty())
+        return Status::success();
+
+    auto run = [this]() -> Status {
+        if (!Connected())
+            if (Status opened = openSession(); !opened.ok())
+                return opened;
+        emit OnTransferringData();
+        for (size_t i = 0; i < items_.size(); ++i) {
+            const int index = static_cast<int>(i);
+            if (items_[i].retrieve)
+                if (Status got = retrieve(index); !got.ok())
+                    return got;
+            if (items_[i].remove) {
+                if (Status same = rereadAndCompare(index); !same.ok())
+                    return same;
+                emit OnDeleting(index);
+                // The reply to DELE is read but not judged: a message the server will not delete
+                // does not stop the others.
+                std::string reply;
+                if (Status sent = send("DELE " + number(index + 1) + "\r\n"); !sent.ok())
+                    return sent;
+                if (Status read = readReply(reply); !read.ok())
+                    return read;
+            }
+        }
+        emit OnDataTransfered();
+        return quit();
+    };
+    Status result = run();
+    // A run that stopped must not leave its DELE commands in a session that a later QUIT would
+    // carry out; dropping the connection makes the server forget them.
+    if (!result.ok() && stream_)
+        closeStream(false);
+    return result;
+}
+
+void Pop3Client::Cancel() {
+    canceled_ = true;
+    emit OnCancel();
+    closeStream(true);
+    if (waitLoop_)
+        waitLoop_->quit();
+}
+
+Status Pop3Client::Disconnect() {
+    Operation operation(*this);
+    if (operation.refused())
+        return Status::failure(Busy);
+    if (!Connected()) {
+        if (stream_)
+            closeStream(false);
+        return Status::success();
+    }
+    return quit();
+}
+
+bool Pop3Client::Connected() const {
+    return loggedIn_ && streamOpen();
+}
+
+bool Pop3Client::encrypted() const {
+    return stream_ && socket_ && socket_->isEncrypted();
+}
+
+// ---- session ----
+
+Status Pop3Client::openSession() {
+    if (stream_)
+        closeStream(false); // a connection without a usable session
+    loggedIn_ = false;
+    capabilities_ = {};
+
+    if (settings_.userName.empty())
+        return socketFailure("UserName property is required");
+    if (settings_.password.empty())
+        return socketFailure("Password property is required");
+    // A line break would let the field smuggle in a command of its own.
+    if (hasLineBreak(settings_.userName))
+        return socketFailure("UserName property must not contain line breaks");
+    if (hasLineBreak(settings_.password))
+        return socketFailure("Password property must not contain line breaks");
+
+    if (DialUpLink* link = settings_.dialUp; link && link->hasEntry() && !link->active()) {
+        if (Status dialed = link->dial(); !dialed.ok())
+            return dialed;
+        dialedHere_ = true;
+    }
+    emit OnOpen();
+    if (settings_.server.empty())
+        return socketFailure("Server property is required");
+    const ServerAddress address = ParseServer(settings_.server, settings_.defaultPort);
+    if (Status connected = connectStream(address); !connected.ok())
+        return connected;
+
+    // A refusal while logging in leaves no session to go on with; the next operation starts afresh.
+    auto refused = [this](const std::string& reply) {
+        closeStream(false);
+        return refusal(reply);
+    };
+    std::string reply;
+    if (Status read = readReply(reply); !read.ok())
+        return read;
+    if (!IsPositive(reply))
+        return refused(reply);
+    if (Status caps = readCapabilities(); !caps.ok())
+        return caps;
+    if (capabilities_.stls && address.tls == TlsMode::UpgradeIfOffered && socket_ && !socket_->isEncrypted()) {
+        if (Status sent = send("STLS\r\n"); !sent.ok())
+            return sent;
+        if (Status read = readReply(reply); !read.ok())
+            return read;
+        if (!IsPositive(reply))
+            return refused(reply);
+        if (Status secured = startTls(address.host); !secured.ok())
+            return secured;
+        // What the server said before the handshake may have been tampered with.
+        if (Status caps = readCapabilities(); !caps.ok())
+            return caps;
+    }
+    if (Status sent = command("USER " + settings_.userName, reply); !sent.ok())
+        return sent;
+    if (!IsPositive(reply))
+        return refused(reply);
+    if (Status sent = command("PASS " + settings_.password, reply); !sent.ok())
+        return sent;
+    if (!IsPositive(reply))
+        return refused(reply);
+    if (Status sent = command("STAT", reply); !sent.ok())
+        return sent;
+    if (!IsPositive(reply))
+        return refused(reply);
+    const std::optional<int> count = StatCount(reply);
+    if (!count)
+        return socketFailure("Invalid reply to STAT: " + reply);
+    messageCount_ = *count;
+    loggedIn_ = true;
+    return Status::success();
+}
+
+Status Pop3Client::connectStream(const ServerAddress& address) {
+    streamError_.clear();
+    tlsErrors_.clear();
+    input_.clear();
+    if (socket_)
+        socket_->deleteLater();
+    socket_ = nullptr;
+
+    if (streamFactory_) {
+        stream_ = streamFactory_();
+        if (!stream_ || !stream_->isOpen()) {
+            stream_ = nullptr;
+            return socketFailure("Connection refused");
+        }
+        streamConnected_ = true;
+        streamEnded_ = false;
+        connect(stream_, &QIODevice::readyRead, this, [this] { pullBytes(); });
+        connect(stream_, &QIODevice::readChannelFinished, this, [this] { streamEnded_ = true; });
+        return Status::success();
+    }
+
+    if (address.tls == TlsMode::Immediate && !QSslSocket::supportsSsl())
+        return socketFailure("TLS is not available on this system");
+    auto* socket = new QSslSocket(this);
+    socket->setReadBufferSize(SocketReadBuffer);
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    if (const QString caFile = qEnvironmentVariable("VELTRANE_CA_FILE"); !caFile.isEmpty()) {
+        QFile file(caFile);
+        const QList<QSslCertificate> extra = file.open(QIODevice::ReadOnly)
+                                                 ? QSslCertificate::fromData(file.readAll(), QSsl::Pem)
+                                                 : QList<QSslCertificate>();
+        if (extra.isEmpty()) {
+            delete socket;
+            return socketFailure("Cannot read the certificate authorities in " + caFile.toStdString());
+        }
+        tls.setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
+    }
+    socket->setSslConfiguration(tls);
+    socket->setPeerVerifyName(QString::fromStdString(address.host));
+
+    socket_ = socket;
+    stream_ = socket;
+    streamConnected_ = false;
+    const std::string host = address.host;
+    connect(socket, &QSslSocket::readyRead, this, [this] { pullBytes(); });
+    connect(socket, &QAbstractSocket::connected, this, [this, socket] {
+        streamConnected_ = true;
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    });
+    connect(socket, &QSslSocket::sslErrors, this, [this, host](const QList<QSslError>& errors) {
+        std::string text;
+        for (const QSslError& error : errors)
+            text += (text.empty() ? "" : "; ") + error.errorString().toStdString();
+        tlsErrors_ = "The certificate of " + host + " could not be verified: " + text;
+    });
+    connect(socket, &QAbstractSocket::errorOccurred, this, [this, socket](QAbstractSocket::SocketError error) {
+        if (!streamError_.empty())
+            return;
+        if (error == QAbstractSocket::HostNotFoundError)
+            streamError_ = "Error resolving remote host";
+        else if (error == QAbstractSocket::SslHandshakeFailedError && !tlsErrors_.empty())
+            streamError_ = tlsErrors_;
+        else if (error == QAbstractSocket::SslHandshakeFailedError)
+            streamError_ = "TLS handshake failed: " + socket->errorString().toStdString();
+        else if (const QString text = socket->errorString(); !text.isEmpty())
+            streamError_ = text.toStdString();
+        else
+            streamError_ = "Error #" + number(static_cast<int>(error));
+    });
+
+    const QString host16 = QString::fromStdString(address.host);
+    const auto port = static_cast<quint16>(address.port);
+    if (address.tls == TlsMode::Immediate) {
+        socket->connectToHostEncrypted(host16, port, host16);
+        return waitFor([socket] { return socket->isEncrypted(); }, replyDeadline());
+    }
+    socket->connectToHost(host16, port);
+    return waitFor([socket] { return socket->state() == QAbstractSocket::ConnectedState; }, replyDeadline());
+}
+
+Status Pop3Client::startTls(const std::string& host) {
+    if (!socket_)
+        return Status::success(); // a stream given by the factory stays as it is
+    if (!QSslSocket::supportsSsl())
+        return socketFailure("TLS is not available on this system");
+    // Whatever arrived after the +OK came before the handshake and is not to be trusted.
+    input_.clear();
+    socket_->readAll();
+    socket_->setPeerVerifyName(QString::fromStdString(host));
+    socket_->startClientEncryption();
+    QSslSocket* socket = socket_;
+    return waitFor([socket] { return socket->isEncrypted(); }, replyDeadline());
+}
+
+Status Pop3Client::readCapabilities() {
+    capabilities_ = {};
+    std::string reply;
+    if (Status sent = command("CAPA", reply); !sent.ok())
+        return sent;
+    // A server that does not know CAPA offers nothing beyond the basic protocol.
+    if (!IsPositive(reply))
+        return Status::success();
+    std::vector<std::string> lines;
+    if (Status read = readDataLines(lines, pop3limits::CapabilityLines); !read.ok())
+        return read;
+    capabilities_ = ParseCapabilities(lines);
+    return Status::success();
+}
+
+Status Pop3Client::listMessages() {
+    const int count = messageCount_;
+    const bool pipelined = capabilities_.pipelining && settings_.pipelineWindow > 1;
+    const int window = pipelined ? settings_.pipelineWindow : 1;
+    int sent = 0;    // LIST/TOP pairs sent
+    int pending = 0; // replies sent for and not yet read
+
+    // A refusal with replies still on their way leaves the session out of step; drop it.
+    auto refused = [&](const std::string& reply) {
+        if (pending > 0)
+            closeStream(false);
+        return refusal(reply);
+    };
+
+    std::string reply;
+    if (count > 0 && capabilities_.uidl) {
+        std::string batch = "UIDL\r\n";
+        if (pipelined)
+            for (; sent < count && sent < window; ++sent, pending += 2)
+                batch += "LIST " + number(sent + 1) + "\r\nTOP " + number(sent + 1) + " 1\r\n";
+        if (Status written = send(batch); !written.ok())
+            return written;
+        ++pending;
+        if (Status read = readReply(reply); !read.ok())
+            return read;
+        --pending;
+        // The unique ids only add safety to a later deletion; a server that will not give them
+        // still gets listed.
+        if (IsPositive(reply)) {
+            std::vector<std::string> lines;
+            if (Status data = readDataLines(lines, static_cast<size_t>(count)); !data.ok())
+                return data;
+            for (const std::string& line : lines)
+                if (auto entry = ParseUniqueId(line); entry && entry->number <= count)
+                    uniqueIds_[entry->number] = std::move(entry->id);
+        }
+    }
+
+    for (int n = 1; n <= count; ++n) {
+        if (pipelined) {
+            std::string batch;
+            for (; sent < count && sent < n - 1 + window; ++sent, pending += 2)
+                batch += "LIST " + number(sent + 1) + "\r\nTOP " + number(sent + 1) + " 1\r\n";
+            if (!batch.empty())
+                if (Status written = send(batch); !written.ok())
+                    return written;
+        } else {
+            if (Status written = send("LIST " + number(n) + "\r\n"); !written.ok())
+                return written;
+            ++pending;
+        }
+        if (Status read = readReply(reply); !read.ok())
+            return read;
+        --pending;
+        if (!IsPositive(reply))
+            return refused(reply);
+        MessageInfo item;
+        item.size = ListSize(reply);
+
+        if (!pipelined) {
+            if (Status written = send("TOP " + number(n) + " 1\r\n"); !written.ok())
+                return written;
+            ++pending;
+        }
+        if (Status read = readReply(reply); !read.ok())
+            return read;
+        --pending;
+        if (!IsPositive(reply))
+            return refused(reply);
+        if (Status data = readHeaderData(item.headerLines); !data.ok())
+            return data;
+        items_.push_back(std::move(item));
+        emit OnNextInfoUpdated(n - 1);
+    }
+    return Status::success();
+}
+
+Status Pop3Client::rereadAndCompare(int index) {
+    const std::string n = number(index + 1);
+    std::string reply;
+    if (Status sent = command("LIST " + n, reply); !sent.ok())
+        return sent;
+    if (!IsPositive(reply))
+        return refusal(reply);
+    if (Status sent = command("TOP " + n + " 1", reply); !sent.ok())
+        return sent;
+    if (!IsPositive(reply))
+        return refusal(reply);
+    HeaderLines header;
+    if (Status data = readHeaderData(header); !data.ok())
+        return data;
+    bool same = HeadersMatch(items_[static_cast<size_t>(index)].headerLines, header);
+    const auto listed = uniqueIds_.find(index + 1);
+    if (same && capabilities_.uidl && listed != uniqueIds_.end()) {
+        if (Status sent = command("UIDL " + n, reply); !sent.ok())
+            return sent;
+        if (!IsPositive(reply))
+            return refusal(reply);
+        const std::optional<UniqueIdEntry> now = ParseUniqueId(reply.size() > 4 ? reply.substr(4) : std::string());
+        same = now && now->number == index + 1 && now->id == listed->second;
+    }
+    if (!same)
+        return socketFailure("IDs are different");
+    return Status::success();
+}
+
+Status Pop3Client::retrieve(int index) {
+    if (Status same = rereadAndCompare(index); !same.ok())
+        return same;
+    const std::string n = number(index + 1);
+    std::string reply;
+    if (Status sent = command("LIST " + n, reply); !sent.ok())
+        return sent;
+    if (!IsPositive(reply))
+        return refusal(reply);
+    emit OnRetrieving(index);
+    if (Status sent = command("RETR " + n, reply); !sent.ok())
+        return sent;
+    if (!IsPositive(reply))
+        return refusal(reply);
+    std::string data;
+    if (Status read = readMessageData(data); !read.ok())
+        return read;
+    emit OnUserMessageSave(index, data);
+    emit OnRetrieved(index);
+    return Status::success();
+}
+
+Status Pop3Client::quit() {
+    std::string reply;
+    if (Status sent = command("QUIT", reply); !sent.ok())
+        return sent;
+    closeStream(true);
+    if (!IsPositive(reply))
+        return refusal(reply);
+    return Status::success();
+}
+
+// ---- reading and writing ----
+
+Status Pop3Client::send(const std::string& commands) {
+    if (!stream_)
+        return socketFailure(NotConnected);
+    const auto size = static_cast<qint64>(commands.size());
+    if (stream_->write(commands.data(), size) != size)
+        return socketFailure(streamError_.empty() ? std::string(RemoteClosed) : streamError_);
+    if (socket_)
+        socket_->flush();
+    return Status::success();
+}
+
+Status Pop3Client::command(const std::string& line, std::string& reply) {
+    if (Status sent = send(line + "\r\n"); !sent.ok())
+        return sent;
+    return readReply(reply);
+}
+
+Status Pop3Client::readReply(std::string& reply) {
+    LineBuffer::Line line;
+    if (Status read = readLine(line, pop3limits::ReplyLine, replyDeadline(), false); !read.ok())
+        return read;
+    reply = std::string(StripLineEnd(line.bytes));
+    return Status::success();
+}
+
+Status Pop3Client::readLine(LineBuffer::Line& line, size_t cap, QDeadlineTimer deadline, bool extendOnData) {
+    std::optional<LineBuffer::Line> taken;
+    auto ready = [&] {
+        taken = input_.takeLine(cap);
+        return taken.has_value();
+    };
+    if (!ready()) {
+        if (!stream_)
+            return socketFailure(NotConnected);
+        if (Status waited = waitFor(ready, deadline, extendOnData); !waited.ok())
+            return waited;
+    }
+    line = std::move(*taken);
+    return Status::success();
+}
+
+Status Pop3Client::readDataLines(std::vector<std::string>& lines, size_t keep) {
+    const QDeadlineTimer deadline = replyDeadline();
+    for (;;) {
+        LineBuffer::Line line;
+        if (Status read = readLine(line, pop3limits::DataLine, deadline, false); !read.ok())
+            return read;
+        const std::string_view text = StripLineEnd(line.bytes);
+        if (!line.cut && text == ".")
+            return Status::success();
+        if (lines.size() < keep)
+            lines.emplace_back(text);
+    }
+}
+
+Status Pop3Client::readHeaderData(HeaderLines& header) {
+    const QDeadlineTimer deadline = replyDeadline();
+    bool inHeader = true;
+    size_t kept = 0;
+    for (;;) {
+        LineBuffer::Line line;
+        if (Status read = readLine(line, pop3limits::DataLine, deadline, false); !read.ok())
+            return read;
+        const std::string_view text = StripLineEnd(line.bytes);
+        if (inHeader) {
+            if (text.empty()) {
+                inHeader = false;
+            } else if (kept + text.size() <= pop3limits::HeaderBytes) {
+                // With no empty line in the data every line is kept, the terminating "." as well.
+                header.emplace_back(text);
+                kept += text.size();
+            }
+        }
+        if (!line.cut && text == ".")
+            return Status::success();
+    }
+}
+
+Status Pop3Client::readMessageData(std::string& data) {
+    LineBuffer::DataScan scan;
+    bool done = false;
+    bool tooLarge = false;
+    auto ready = [&] {
+        done = input_.takeData(data, scan);
+        tooLarge = data.size() > pop3limits::MessageBytes;
+        return done || tooLarge;
+    };
+    if (!ready()) {
+        if (!stream_)
+            return socketFailure(NotConnected);
+        if (Status waited = waitFor(ready, replyDeadline(), true); !waited.ok())
+            return waited;
+    }
+    if (tooLarge) {
+        data.clear();
+        return socketFailure("The message is larger than " + number(pop3limits::MessageBytes / (1024 * 1024)) +
+                             " MB and was not downloaded");
+    }
+    return Status::success();
+}
+
+Status Pop3Client::waitFor(const std::function<bool()>& ready, QDeadlineTimer deadline, bool extendOnData) {
+    for (;;) {
+        if (canceled_)
+            return socketFailure(Canceled);
+        const size_t before = input_.pending();
+        pullBytes();
+        if (ready())
+            return Status::success();
+        if (extendOnData && input_.pending() != before)
+            deadline = replyDeadline();
+        if (!streamOpen())
+            return socketFailure(stream_ && !streamError_.empty() ? streamError_
+                                                                  : std::string(stream_ ? RemoteClosed : NotConnected));
+        if (deadline.hasExpired())
+            return socketFailure(TimedOut);
+
+        QEventLoop loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        if (const qint64 left = deadline.remainingTime(); left >= 0)
+            timer.start(static_cast<int>(std::min<qint64>(left, 24LL * 3600 * 1000)));
+        QIODevice* stream = stream_;
+        connect(stream, &QIODevice::readyRead, &loop, &QEventLoop::quit);
+        connect(stream, &QIODevice::readChannelFinished, &loop, &QEventLoop::quit);
+        connect(stream, &QIODevice::aboutToClose, &loop, &QEventLoop::quit);
+        if (socket_) {
+            connect(socket_, &QAbstractSocket::stateChanged, &loop, &QEventLoop::quit);
+            connect(socket_, &QAbstractSocket::errorOccurred, &loop, &QEventLoop::quit);
+            connect(socket_, &QSslSocket::encrypted, &loop, &QEventLoop::quit);
+        }
+        QEventLoop* outer = waitLoop_;
+        waitLoop_ = &loop;
+        loop.exec();
+        waitLoop_ = outer;
+    }
+}
+
+bool Pop3Client::pullBytes() {
+    if (!stream_)
+        return false;
+    bool any = false;
+    while (input_.pending() < PullLimit && stream_->bytesAvailable() > 0) {
+        const QByteArray chunk = stream_->read(64 * 1024);
+        if (chunk.isEmpty())
+            break;
+        input_.append(chunk);
+        any = true;
+    }
+    return any;
+}
+
+bool Pop3Client::streamOpen() const {
+    if (!stream_)
+        return false;
+    if (socket_)
+        return socket_->state() != QAbstractSocket::UnconnectedState &&
+               socket_->state() != QAbstractSocket::ClosingState;
+    return stream_->isOpen() && !streamEnded_;
+}
+
+QDeadlineTimer Pop3Client::replyDeadline() const {
+    return QDeadlineTimer(settings_.timeOut);
+}
+
+// ---- failures and closing ----
+
+Status Pop3Client::refusal(std::string_view reply) {
+    return Status::failure(std::string(reply));
+}
+
+Status Pop3Client::socketFailure(std::string text) {
+    if (stream_)
+        closeStream(true);
+    emit OnError(text);
+    return Status::failure(std::move(text));
+}
+
+void Pop3Client::closeStream(bool announce) {
+    if (stream_) {
+        QIODevice* stream = stream_;
+        const bool wasConnected = streamConnected_;
+        stream_ = nullptr;
+        streamConnected_ = false;
+        loggedIn_ = false;
+        input_.clear();
+        if (announce && wasConnected)
+            emit OnClosing();
+        stream->disconnect(this);
+        if (socket_)
+            socket_->abort();
+        else
+            stream->close();
+        if (announce && wasConnected)
+            emit OnClosed();
+    }
+    if (dialedHere_) {
+        dialedHere_ = false;
+        if (settings_.dialUp)
+            settings_.dialUp->hangUp();
+    }
+}
+
+} // namespace veltrane
