@@ -84,10 +84,12 @@ int compareKeys(uint64_t headA, const char* a, uint32_t lengthA, uint64_t headB,
     return lengthA == lengthB ? 0 : (lengthA < lengthB ? -1 : 1);
 }
 
-// Cuts a file's text at its line breaks (CR LF, LF or CR). A break at the very end ends the last
-// line; it does not start another one.
+// Cuts a file's text at its line breaks (CR LF, LF or CR). As a list reads a file, a break at the
+// very end ends the last line; as an editor shows it, it starts an empty one.
+enum class FinalBreak { EndsLine, StartsLine };
+
 template <typename Visit>
-void forEachFileLine(std::string_view text, Visit visit) {
+void forEachFileLine(std::string_view text, FinalBreak finalBreak, Visit visit) {
     size_t start = 0;
     const size_t size = text.size();
     for (size_t i = 0; i < size; ++i) {
@@ -99,7 +101,7 @@ void forEachFileLine(std::string_view text, Visit visit) {
             ++i;
         start = i + 1;
     }
-    if (start < size)
+    if (start < size || finalBreak == FinalBreak::StartsLine)
         visit(text.substr(start));
 }
 
@@ -341,18 +343,6 @@ std::string lbKnown::fileText() const {
     return text;
 }
 
-int lbKnown::compare(std::string_view a, std::string_view b) const {
-    std::u16string decoded;
-    std::string keyA;
-    std::string keyB;
-    decode8Bit(a, decoded);
-    const uint32_t lengthA = collator_->appendKey(decoded, decoded.size(), keyA);
-    decode8Bit(b, decoded);
-    const uint32_t lengthB = collator_->appendKey(decoded, decoded.size(), keyB);
-    return compareKeys(headOf(keyA.data(), lengthA), keyA.data(), lengthA, headOf(keyB.data(), lengthB), keyB.data(),
-                       lengthB);
-}
-
 Status LoadUpKnownList(lbKnown& list) {
     return LoadUpKnownList(list, dataFile(KnownListFile));
 }
@@ -365,7 +355,7 @@ Status LoadUpKnownList(lbKnown& list, const QString& path) {
     if (!bytes)
         return Status::failure("Cannot read the known spammer blacklist " + path.toStdString());
     std::vector<std::string_view> lines;
-    forEachFileLine(*bytes, [&lines](std::string_view line) { lines.push_back(line); });
+    forEachFileLine(*bytes, FinalBreak::EndsLine, [&lines](std::string_view line) { lines.push_back(line); });
     list.assign(lines);
     return Status::success();
 }
@@ -419,19 +409,9 @@ void KnownListEditor::LoadMemoofKnownSpammers() {
     }
     notice.clear();
     buttonsVisible = true;
-    // Every line break becomes one, so a file that ends with a break shows an empty last line.
     QStringList lines;
-    size_t start = 0;
-    const std::string_view all(*bytes);
-    for (size_t i = 0; i < all.size(); ++i) {
-        if (all[i] != '\r' && all[i] != '\n')
-            continue;
-        lines.push_back(decodeLine(all.substr(start, i - start)));
-        if (all[i] == '\r' && i + 1 < all.size() && all[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    lines.push_back(decodeLine(all.substr(start)));
+    forEachFileLine(*bytes, FinalBreak::StartsLine,
+                    [&lines](std::string_view line) { lines.push_back(decodeLine(line)); });
     text = lines.join(QChar('\n'));
 }
 

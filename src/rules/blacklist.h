@@ -49,9 +49,6 @@ public:
     // Every entry followed by CR LF, in order.
     std::string fileText() const;
 
-    // The locale comparison the list is ordered by: negative, zero or positive.
-    int compare(std::string_view a, std::string_view b) const;
-
 private:
     class Collator;
     struct Entry {
