@@ -1,0 +1,89 @@
+#include "app/headlesscheck.h"
+#include "servers/pop3/dovecotserver.h"
+#include "settings/mailboxaccounts.h"
+#include "settings/settingskeys.h"
+#include "settings/settingsstore.h"
+#include "settings/tempconfighome.h"
+#include "settings/textcipher.h"
+#include "support/tempfolder.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace veltrane {
+namespace {
+
+class HeadlessCheckTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dovecot.addUser("alice", "secret");
+        ASSERT_TRUE(dovecot.start()) << dovecot.error();
+        dovecot.addMessage("alice", "From: Friend <friend@home.example>\r\nSubject: Lunch\r\n"
+                                    "Date: Tue, 9 Mar 1999 10:20:30 +0100\r\n\r\nHi\r\n");
+        dovecot.addMessage("alice", "From: prize@spam.example\r\nSubject: Free\tmoney\r\n\r\nBuy\r\n");
+        // No DNS here: the sender-domain check has its own tests against a real DNS server.
+        data.write("veltrane.ini", "[Known]\r\nValid=0\r\n");
+        data.write("subj.lst", "6,3\r\n1,1,Contains\r\n2,1,free\r\n3,1,No\r\n4,1,Yes\r\n5,1,0\r\n");
+
+        SettingsStore store;
+        store.write(keys::Version161, keys::CurrentCipherMark);
+        ASSERT_TRUE(store.close().ok());
+        MailboxAccounts accounts;
+        accounts.account(1) = {dovecot.address(), "alice", "secret"};
+        accounts.account(2) = {"elsewhere.example", "bob", "pw"};
+        TextCipher cipher{std::string(PasswordKey)};
+        ASSERT_TRUE(saveServerSettings(accounts, cipher).ok());
+    }
+
+    int run(const QStringList& arguments) {
+        out.str("");
+        err.str("");
+        return runHeadlessCheck(QStringList{"veltrane-check"} + arguments, out, err);
+    }
+
+    test::TempConfigHome config;
+    test::TempDataFolder data;
+    test::DovecotServer dovecot;
+    std::ostringstream out, err;
+};
+
+TEST_F(HeadlessCheckTest, PrintsOneLinePerMessageThenTheStatus) {
+    ASSERT_EQ(run({"--log", data.file("check.log")}), 0) << err.str();
+    EXPECT_EQ(out.str(), "1\t-1\t" + std::to_string(dovecot.messages("alice")[0].size()) +
+                             "\tfriend@home.example\tLunch\t3/9/1999 10:20:30 AM\n"
+                             "2\t0\t" +
+                             std::to_string(dovecot.messages("alice")[1].size()) +
+                             "\tprize@spam.example\tFree money\t\n"
+                             "Message Total: 2 Number Marked: 1\n");
+    EXPECT_NE(data.read("check.log").find("MAIL CHECK 2 msg(s) for \"alice\""), std::string::npos);
+    EXPECT_NE(data.read("subj.lst").find("5,1,1\r\n"), std::string::npos); // hits saved
+}
+
+TEST_F(HeadlessCheckTest, ExplainsAMessage) {
+    ASSERT_EQ(run({"--explain", "2"}), 0) << err.str();
+    EXPECT_NE(out.str().find("\nDelete   :  Subject Contains \"free\" \n"), std::string::npos) << out.str();
+}
+
+TEST_F(HeadlessCheckTest, RunFieldsReplaceTheAccountWithoutSavingIt) {
+    data.write("pw", "wrong\n");
+    EXPECT_EQ(run({"--password-file", data.file("pw")}), 1);
+    EXPECT_EQ(err.str().rfind("-ERR", 0), 0u) << err.str();
+    EXPECT_EQ(out.str(), "");
+    // The stored password is untouched: the next run without the option logs in.
+    EXPECT_EQ(run({}), 0) << err.str();
+}
+
+TEST_F(HeadlessCheckTest, UnreachableServerFailsWithItsText) {
+    EXPECT_EQ(run({"--mailbox", "2", "--server", "127.0.0.1:1"}), 1);
+    EXPECT_FALSE(err.str().empty());
+}
+
+TEST_F(HeadlessCheckTest, WrongArgumentsExitWithTwo) {
+    for (const QStringList& args :
+         {QStringList{"--mailbox", "13"}, QStringList{"--mailbox", "x"}, QStringList{"--bogus"}, QStringList{"extra"},
+          QStringList{"--explain", "0"}, QStringList{"--password-file", "/no/such/file"}})
+        EXPECT_EQ(run(args), 2) << args.join(' ').toStdString();
+}
+
+} // namespace
+} // namespace veltrane
