@@ -310,12 +310,16 @@ std::optional<size_t> lbKnown::find(std::string_view text) const {
     const uint32_t keyLength = collator_->appendKey(decoded, decoded.size(), key);
     const uint64_t head = headOf(key.data(), keyLength);
     const char* keys = keys_.data();
+    const uint64_t* heads = searchHeads_.data();
 
     long long low = 0;
     long long high = static_cast<long long>(entries_.size()) - 1;
     while (low <= high) {
         const long long middle = (low + high) / 2;
-        const uint64_t entryHead = searchHeads_[static_cast<size_t>(middle)];
+        // Both places the next step may look at, fetched while this one is decided.
+        __builtin_prefetch(heads + (low + middle - 1) / 2);
+        __builtin_prefetch(heads + (middle + 1 + high) / 2);
+        const uint64_t entryHead = heads[middle];
         int order;
         if (head != entryHead) {
             order = head < entryHead ? -1 : 1;
