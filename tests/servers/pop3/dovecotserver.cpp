@@ -9,6 +9,7 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <grp.h>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <spawn.h>
@@ -160,54 +161,69 @@ bool DovecotServer::makeCertificates() {
 }
 
 bool DovecotServer::writeConfig() {
-    const std::string d = path(dir_.path());
-    std::string config = "base_dir = " + d +
-                         "/run\n"
-                         "state_dir = " +
-                         d +
-                         "/state\n"
-                         "log_path = " +
-                         d +
-                         "/dovecot.log\n"
-                         "protocols = pop3\n"
-                         "listen = 127.0.0.1\n"
-                         "disable_plaintext_auth = no\n"
-                         "auth_mechanisms = plain\n"
-                         "auth_failure_delay = 0\n"
-                         "default_login_user = " +
-                         loginUser_ +
-                         "\n"
-                         "default_internal_user = " +
-                         internalUser_ +
-                         "\n"
-                         "first_valid_uid = 1\n"
-                         "mail_location = maildir:~/Maildir\n"
-                         "mail_fsync = never\n"
-                         "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN username_format=%u " +
-                         d +
-                         "/passwd\n}\n"
-                         "userdb {\n  driver = passwd-file\n  args = username_format=%u " +
-                         d + "/passwd\n}\n";
+    const bool root = getuid() == 0;
+    std::string config = R"(base_dir = @DIR@/run
+state_dir = @DIR@/state
+log_path = @DIR@/dovecot.log
+protocols = pop3
+listen = 127.0.0.1
+disable_plaintext_auth = no
+auth_mechanisms = plain
+auth_failure_delay = 0
+default_login_user = @LOGIN@
+default_internal_user = @INTERNAL@
+first_valid_uid = 1
+mail_location = maildir:~/Maildir
+mail_fsync = never
+passdb {
+  driver = passwd-file
+  args = scheme=PLAIN username_format=%u @DIR@/passwd
+}
+userdb {
+  driver = passwd-file
+  args = username_format=%u @DIR@/passwd
+}
+service pop3-login {
+  inet_listener pop3 {
+    address = 127.0.0.1
+    port = @PORT@
+  }
+  inet_listener pop3s {
+    address = 127.0.0.1
+    port = @TLSPORT@
+    @SSLLISTENER@
+  }
+  @CHROOT@
+}
+# No growing delay after failed logins: the tests log in wrongly on purpose.
+service anvil {
+  unix_listener anvil-auth-penalty {
+    mode = 0
+  }
+  @CHROOT@
+}
+)";
     if (options_.tls)
-        config += "ssl = yes\nssl_cert = <" + d + "/server.pem\nssl_key = <" + d + "/server.key\n";
+        config += "ssl = yes\nssl_cert = <@DIR@/server.pem\nssl_key = <@DIR@/server.key\n";
     else
         config += "ssl = no\n";
-    config += "service pop3-login {\n"
-              "  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " +
-              std::to_string(port_) +
-              "\n  }\n"
-              "  inet_listener pop3s {\n    address = 127.0.0.1\n    port = " +
-              std::to_string(tlsPort_) + "\n" + (options_.tls ? "    ssl = yes\n" : "") + "  }\n";
-    if (getuid() != 0)
-        config += "  chroot =\n";
-    config += "}\n";
-    if (getuid() != 0)
-        config += "service imap-login {\n  chroot =\n}\n";
-    // No growing delay after failed logins: the tests log in wrongly on purpose.
-    config += "service anvil {\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n";
-    if (getuid() != 0)
-        config += "  chroot =\n";
-    config += "}\n";
+    if (!root) {
+        // Without root the server's sockets can only belong to the user's own group.
+        const group* own = getgrgid(getgid());
+        config += "default_internal_group = " + std::string(own ? own->gr_name : "") + "\n";
+    }
+    const std::pair<std::string, std::string> values[] = {
+        {"@DIR@", path(dir_.path())},
+        {"@LOGIN@", loginUser_},
+        {"@INTERNAL@", internalUser_},
+        {"@PORT@", std::to_string(port_)},
+        {"@TLSPORT@", std::to_string(tlsPort_)},
+        {"@SSLLISTENER@", options_.tls ? "ssl = yes" : ""},
+        {"@CHROOT@", root ? "" : "chroot ="},
+    };
+    for (const auto& [name, value] : values)
+        for (size_t at; (at = config.find(name)) != std::string::npos;)
+            config.replace(at, name.size(), value);
     return writeText(dir_.path() + "/dovecot.conf", config);
 }
 
