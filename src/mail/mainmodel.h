@@ -10,7 +10,9 @@
 #include "settings/textcipher.h"
 
 #include <QObject>
+#include <QStringList>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace veltrane {
@@ -45,6 +47,32 @@ public:
     bool btListClick();
     // The exit button in its Cancel form: stops what the client does and returns to ready.
     void cancelClick();
+
+    // Deletes the marked rows on the server, logs them, counts them and lists the mailbox again.
+    // Returns false when nothing was deleted (nothing marked, No, or a failure that was shown).
+    bool btDeleteClick();
+    bool Deleting = false;
+    // Starts the user's mail program (the general settings' Mailer).
+    void btLaunchClick();
+    // How a program is started; tests put in their own. Returns whether it started.
+    using Launcher = std::function<bool(const QString& program, const QStringList& arguments)>;
+    void setLauncher(Launcher launcher) { launcher_ = std::move(launcher); }
+    // Whether a deletion may start the mail program when mail is left (not from a terminal).
+    bool launchAllowed = true;
+    void UpdateAutomaticCaptions(bool on, int minutes);
+
+    // The context menu's inspection commands on the view's selected rows.
+    void ViewHeader1Click();
+    void ViewMessages1Click();
+    void Why1Click();
+    // What those commands show, for the rows given.
+    std::string headersText(const std::vector<int>& rows) const;
+    std::string reasonsText(int row);
+    // The body file of a row index ("msg_" + index + ".eml" in the data folder).
+    static QString bodyFile(int index);
+    // Deletes the body files of row indexes 0 to 100, left from an earlier run.
+    static void CleanUpEMLFiles();
+    void NadaSelected();
 
     // Applies mailbox n's account to the client (the password deciphered).
     Status applyMailbox(int n);
@@ -81,6 +109,15 @@ private:
     void msRemotePOP1DataTransfered();
     void msRemotePOP1Cancel();
     void msRemotePOP1Error(std::string& text);
+    void msRemotePOP1Deleting(int index);
+    void msRemotePOP1Retrieving(int index);
+    void msRemotePOP1Retrieved(int index);
+    void msRemotePOP1UserMessageSave(int index, const std::string& data);
+    bool DeleteMessages();
+    // The inspection commands pause the automatic check and give it back when they end.
+    void pauseTrigger();
+    void resumeTrigger();
+    std::optional<int> oneSelectedRow();
 
     MainWindowView& view_;
     RuleBook& rules_;
@@ -93,6 +130,9 @@ private:
     std::vector<MessageEntry> entries_;
     std::string lastError_;
     std::function<void(Pop3ClientSettings&)> accountOverride_;
+    Launcher launcher_;
+    int DeleteTotal = 0;
+    int DeleteProgress = 0;
 };
 
 } // namespace veltrane

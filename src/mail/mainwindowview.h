@@ -52,6 +52,22 @@ public:
     virtual void openGeneralSettings() = 0;
 
     virtual bool mainWindowVisible() const = 0;
+    // The rows selected in the message list, in list order.
+    virtual std::vector<int> selectedRows() const { return {}; }
+
+    // The text window (headers, body, reasons), shown modally.
+    enum class TextWindowMode { Headers, Reasons, Body };
+    virtual void showTextWindow(TextWindowMode mode, const std::string& text) {
+        (void)mode;
+        (void)text;
+    }
+
+    // The automatic-check captions: the title label and the tray hint, the tray menu's two
+    // check marks, and the animated tray icon.
+    virtual void setTitleLabel(const std::string& text) { (void)text; }
+    virtual void setTrayHint(const std::string& text) { (void)text; }
+    virtual void setAutomaticMenuChecks(bool automatic) { (void)automatic; }
+    virtual void setTrayAnimated(bool animated) { (void)animated; }
     virtual void hideToTray() = 0;
     virtual void closeMainWindow() = 0;
     virtual void stopAlarm() = 0;

@@ -1,10 +1,4 @@
-#include "mail/mainmodel.h"
-#include "mail/recordingview.h"
-#include "servers/pop3/dovecotserver.h"
-#include "settings/settingskeys.h"
-#include "settings/settingsstore.h"
-#include "settings/tempconfighome.h"
-#include "support/tempfolder.h"
+#include "mail/mailfixture.h"
 
 #include <QFile>
 #include <QTimer>
@@ -13,52 +7,7 @@
 namespace veltrane {
 namespace {
 
-std::string mail(const std::string& from, const std::string& subject) {
-    return "From: " + from + "\r\nTo: me@home.example\r\nSubject: " + subject +
-           "\r\nDate: Tue, 9 Mar 1999 10:20:30 +0100\r\n\r\nHello,\r\nbody text\r\n";
-}
-
-// A check against a real Dovecot, with settings, rules and log in temporary folders.
-class MailCheckTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dovecot.addUser("alice", "secret");
-        ASSERT_TRUE(dovecot.start()) << dovecot.error();
-        dovecot.addMessage("alice", mail("Friend <friend@home.example>", "Lunch on Friday?"));
-        dovecot.addMessage("alice", mail("\"Winner\" <prize@spam.example>", "You WIN a free cruise"));
-        dovecot.addMessage("alice", mail("news@list.example", "Weekly notes"));
-
-        settings.logFile = data.file("logfile.txt");
-        rules.subject.addRule({"", "Contains", "free", "No", "Yes", "0"});
-        rules.subject.addRule({"", "Contains", "notes", "No", "No", "0"});
-        useAccounts({{dovecot.address(), "alice", "secret"}, {"other.example", "bob", "pw"}});
-        model.MinutesLeft = 0;
-    }
-
-    void useAccounts(const std::vector<MailboxAccount>& list) {
-        // The store carries the mark of the current cipher, as after a first start.
-        SettingsStore store;
-        store.write(keys::Version161, keys::CurrentCipherMark);
-        ASSERT_TRUE(store.close().ok());
-        for (int n = 1; n <= MailboxAccounts::Count; ++n)
-            accounts.account(n) =
-                static_cast<size_t>(n) <= list.size() ? list[static_cast<size_t>(n) - 1] : MailboxAccount{};
-        ASSERT_TRUE(saveServerSettings(accounts, cipher).ok());
-    }
-
-    std::string logText() const { return data.read("logfile.txt"); }
-
-    test::TempConfigHome config;
-    test::TempDataFolder data;
-    test::DovecotServer dovecot;
-    test::RecordingView view;
-    RuleBook rules;
-    GeneralSettings settings;
-    MailboxAccounts accounts;
-    TextCipher cipher{std::string(PasswordKey)};
-    FixedClock clock{QDateTime(QDate(2026, 12, 11), QTime(9, 30))};
-    MainModel model{view, rules, settings, accounts, clock};
-};
+using MailCheckTest = test::MailFixture;
 
 TEST_F(MailCheckTest, ListsClassifiesLogsAndSavesHits) {
     ASSERT_TRUE(model.btListClick()) << view.boxes.shown.size();
@@ -95,7 +44,7 @@ TEST_F(MailCheckTest, KeptSessionListsTheSameMessagesWithoutLoggingInAgain) {
     useAccounts({{dovecot.address(), "alice", "secret"}});
     ASSERT_TRUE(model.btListClick());
     EXPECT_TRUE(model.client().Connected()); // no QUIT with only one mailbox
-    dovecot.addMessage("alice", mail("late@x.example", "Arrived later"));
+    dovecot.addMessage("alice", test::mail("late@x.example", "Arrived later"));
     view.calls.clear();
     ASSERT_TRUE(model.btListClick());
     EXPECT_EQ(model.entries().size(), 3u); // the session's own view of the mailbox

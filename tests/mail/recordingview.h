@@ -67,6 +67,12 @@ public:
     void hideToTray() override { add("hide to tray"); }
     void closeMainWindow() override { add("close"); }
     void stopAlarm() override {}
+    std::vector<int> selectedRows() const override { return selection; }
+    void showTextWindow(TextWindowMode mode, const std::string& text) override {
+        shownTexts.push_back({mode, text});
+        add("text window");
+    }
+    void setTrayHint(const std::string& text) override { add("tray hint " + text); }
 
     bool has(const std::string& call) const {
         for (const auto& c : calls)
@@ -94,6 +100,8 @@ public:
     std::optional<int> choice;
     std::vector<std::string> choices;
     std::function<void(int)> onRow;
+    std::vector<int> selection;
+    std::vector<std::pair<TextWindowMode, std::string>> shownTexts;
 
 private:
     void add(std::string call) { calls.push_back(std::move(call)); }
