@@ -32,10 +32,12 @@ public:
     void warning(const std::string& text) override { err_ << "warning: " << text << "\n"; }
     void information(const std::string& text) override { err_ << text << "\n"; }
     bool confirm(const std::string& text) override {
-        err_ << text << " (no)\n"; // nobody to ask: the cautious answer
-        return false;
+        // Nobody to ask: --delete is the user's yes, anything else gets the cautious answer.
+        err_ << text << (yes ? " (yes)\n" : " (no)\n");
+        return yes;
     }
     std::string lastError;
+    bool yes = false;
 
 private:
     std::ostream& err_;
@@ -78,6 +80,7 @@ struct Options {
     int mailbox = 0; // 0: the selected one
     std::optional<std::string> server, user, password;
     int explain = 0;
+    bool remove = false;
     QString logFile;
 };
 
@@ -91,6 +94,7 @@ std::optional<Options> parse(const QStringList& arguments, std::ostream& err) {
         {"password-file", "Read the password for the run from this file (its first line).", "FILE"},
         {"explain", "Print the reasons why message N was marked.", "N"},
         {"log", "Write the activity log of this run to FILE.", "FILE"},
+        {"delete", "After the check, delete the marked messages on the server."},
     });
     parser.addHelpOption();
     if (!parser.parse(arguments)) {
@@ -134,6 +138,7 @@ std::optional<Options> parse(const QStringList& arguments, std::ostream& err) {
         o.password = bytes->substr(0, bytes->find_first_of("\r\n"));
     }
     o.logFile = parser.value("log");
+    o.remove = parser.isSet("delete");
     return o;
 }
 
@@ -155,8 +160,6 @@ int runHeadlessCheck(const QStringList& arguments, std::ostream& out, std::ostre
             return 1;
         }
     }
-    if (!options->logFile.isEmpty())
-        settings.logFile = options->logFile;
 
     lbKnown blacklist;
     if (Status loaded = LoadUpKnownList(blacklist); !loaded.ok())
@@ -169,6 +172,7 @@ int runHeadlessCheck(const QStringList& arguments, std::ostream& out, std::ostre
     ConsoleView view(err);
     MainModel model(view, rules, settings, accounts, clock);
     model.classifier().setSenderChecks(&senderChecks);
+    model.setLogFileOverride(options->logFile);
     model.CurrentMailbox = options->mailbox ? options->mailbox : accounts.selected;
 
     // The replacements stand in the account for this run only, so that the rules that name a
@@ -208,6 +212,19 @@ int runHeadlessCheck(const QStringList& arguments, std::ostream& out, std::ostre
         }
         for (const std::string& line : model.explain(options->explain - 1))
             out << oneLine(line) << '\n';
+    }
+
+    if (options->remove) {
+        view.boxes.yes = true;
+        model.launchAllowed = false; // no mail program is started from a terminal
+        view.status.clear();
+        const bool deleted = model.btDeleteClick();
+        if (!deleted && !view.boxes.lastError.empty()) {
+            err << view.boxes.lastError << "\n";
+            return 1;
+        }
+        if (!view.status.empty() && deleted)
+            out << view.status << '\n';
     }
     return 0;
 }

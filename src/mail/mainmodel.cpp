@@ -15,7 +15,7 @@ namespace veltrane {
 MainModel::MainModel(MainWindowView& view, RuleBook& rules, GeneralSettings& settings, MailboxAccounts& accounts,
                      const Clock& clock)
     : view_(view), rules_(rules), settings_(settings), accounts_(accounts), classifier_(rules),
-      log_([this] { return settings_.logFile; }, clock) {
+      log_([this] { return logFileOverride_.isEmpty() ? settings_.logFile : logFileOverride_; }, clock) {
     client_.settings().messageDirectory = dataFolder() + "/";
     classifier_.setMailboxNumber([this] { return serverToIndex(); });
 

@@ -81,6 +81,8 @@ public:
     void setAccountOverride(std::function<void(Pop3ClientSettings&)> override) {
         accountOverride_ = std::move(override);
     }
+    // Writes this run's activity log to another file than the settings name (nothing is saved).
+    void setLogFileOverride(QString path) { logFileOverride_ = std::move(path); }
     // The reasons why row `row` is marked: the classification in explain mode, the row's mark kept.
     std::vector<std::string> explain(int row);
     bool OnlyOneMailbox() const { return accounts_.OnlyOneMailbox(); }
@@ -131,6 +133,7 @@ private:
     std::string lastError_;
     std::function<void(Pop3ClientSettings&)> accountOverride_;
     Launcher launcher_;
+    QString logFileOverride_;
     int DeleteTotal = 0;
     int DeleteProgress = 0;
 };

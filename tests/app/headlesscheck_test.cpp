@@ -1,5 +1,6 @@
 #include "app/headlesscheck.h"
 #include "servers/pop3/dovecotserver.h"
+#include "settings/generalsettings.h"
 #include "settings/mailboxaccounts.h"
 #include "settings/settingskeys.h"
 #include "settings/settingsstore.h"
@@ -76,6 +77,23 @@ TEST_F(HeadlessCheckTest, RunFieldsReplaceTheAccountWithoutSavingIt) {
 TEST_F(HeadlessCheckTest, UnreachableServerFailsWithItsText) {
     EXPECT_EQ(run({"--mailbox", "2", "--server", "127.0.0.1:1"}), 1);
     EXPECT_FALSE(err.str().empty());
+}
+
+TEST_F(HeadlessCheckTest, DeleteRemovesTheMarkedMessagesAndLogsThem) {
+    ASSERT_EQ(run({"--delete", "--log", data.file("check.log")}), 0) << err.str();
+    EXPECT_NE(out.str().find("Message Total: 2 Number Marked: 1\nThere were 1 messages deleted\n"), std::string::npos)
+        << out.str();
+    ASSERT_EQ(dovecot.messages("alice").size(), 1u);
+    EXPECT_NE(dovecot.messages("alice")[0].find("Subject: Lunch"), std::string::npos);
+    EXPECT_NE(data.read("check.log").find("DELETE SPAM on "), std::string::npos);
+    GeneralSettings stored;
+    ASSERT_TRUE(ReadGeneralSettings(stored).ok());
+    EXPECT_EQ(stored.count, "1");
+    EXPECT_NE(stored.logFile, data.file("check.log")); // the run's log is not the user's setting
+
+    // Nothing marked any more: nothing to do, and no error.
+    ASSERT_EQ(run({"--delete"}), 0) << err.str();
+    EXPECT_EQ(dovecot.messages("alice").size(), 1u);
 }
 
 TEST_F(HeadlessCheckTest, WrongArgumentsExitWithTwo) {
