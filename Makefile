@@ -3,7 +3,7 @@ BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test bench clean
+.PHONY: deps configure build test bench clean run
 
 deps:
 	./scripts/install-deps.sh
@@ -22,3 +22,7 @@ bench: build
 
 clean:
 	rm -rf $(BUILD)
+
+# The demo: a local mailbox of sample mail, checked by Veltrane (headless when there is no display).
+run:
+	./scripts/demo.sh

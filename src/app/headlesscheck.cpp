@@ -2,6 +2,7 @@
 
 #include "base/atomicfile.h"
 #include "base/datafolder.h"
+#include "base/displaytext.h"
 #include "dns/mxresolver.h"
 #include "mail/mainmodel.h"
 #include "rules/blacklist.h"
@@ -17,8 +18,9 @@ namespace veltrane {
 
 namespace {
 
-// Texts from the network go out on one line each: control bytes would break the columns.
-std::string oneLine(std::string text) {
+// Texts from the network go out as UTF-8, on one line each: control bytes would break the columns.
+std::string oneLine(const std::string& bytes) {
+    std::string text = displayText(bytes).toStdString();
     for (char& c : text)
         if (static_cast<unsigned char>(c) < 32 || c == 127)
             c = ' ';

@@ -29,3 +29,22 @@ TEST(AtomicFile, ReplacesWholeAndLeavesNoTemporaryBehind) {
 
 } // namespace
 } // namespace veltrane
+
+#include "base/displaytext.h"
+
+namespace veltrane {
+namespace {
+
+TEST(DisplayText, Utf8WhenValidElseWindows1252) {
+    EXPECT_EQ(displayText("caf\xC3\xA9"), QString::fromUtf8("caf\xC3\xA9"));
+    EXPECT_EQ(displayText("Ren\xE9"
+                          "e"),
+              QString::fromUtf8("Ren\xC3\xA9"
+                                "e"));
+    EXPECT_EQ(displayText("\x80 \x93quoted\x94"), QString::fromUtf8("\xE2\x82\xAC \xE2\x80\x9Cquoted\xE2\x80\x9D"));
+    EXPECT_EQ(displayText(""), QString());
+    EXPECT_EQ(storedText(QString::fromUtf8("\xC3\xA9t\xC3\xA9")), "\xC3\xA9t\xC3\xA9");
+}
+
+} // namespace
+} // namespace veltrane
