@@ -6,6 +6,8 @@
 //   make bench      (or: build/bench/blacklist_bench)
 //
 // Targets: load and sort under 1 s, 100,000 lookups under 0.2 s.
+// On the 2-core build machine (RelWithDebInfo): load and sort 0.60 s CPU (0.70 s wall with the other
+// core busy), 100,000 lookups 0.13 to 0.16 s.
 
 #include "rules/blacklist.h"
 
