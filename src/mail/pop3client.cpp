@@ -74,7 +74,7 @@ Status Pop3Client::ListHeaders() {
     if (operation.refused())
         return Status::failure(Busy);
     if (!Connected())
-        if (Status opened = openSession(); !opened.ok())
+        if (Status opened = openSession(true); !opened.ok())
             return opened;
     emit OnUpdatingInfo();
     items_.clear();
@@ -114,7 +114,7 @@ Status Pop3Client::ApplyFlags() {
 
     auto run = [this]() -> Status {
         if (!Connected())
-            if (Status opened = openSession(); !opened.ok())
+            if (Status opened = openSession(false); !opened.ok())
                 return opened;
         emit OnTransferringData();
         for (size_t i = 0; i < items_.size(); ++i) {
@@ -176,7 +176,7 @@ bool Pop3Client::encrypted() const {
 
 // ---- session ----
 
-Status Pop3Client::openSession() {
+Status Pop3Client::openSession(bool forListing) {
     if (stream_)
         closeStream(false); // a connection without a usable session
     loggedIn_ = false;
@@ -229,16 +229,28 @@ Status Pop3Client::openSession() {
         if (Status caps = readCapabilities(); !caps.ok())
             return caps;
     }
-    if (Status sent = command("USER " + settings_.userName, reply); !sent.ok())
-        return sent;
-    if (!IsPositive(reply))
-        return refused(reply);
-    if (Status sent = command("PASS " + settings_.password, reply); !sent.ok())
-        return sent;
-    if (!IsPositive(reply))
-        return refused(reply);
-    if (Status sent = command("STAT", reply); !sent.ok())
-        return sent;
+    // A server that pipelines gets the login in one go, and the unique ids a listing will want.
+    const std::string user = "USER " + settings_.userName + "\r\n";
+    const std::string pass = "PASS " + settings_.password + "\r\n";
+    if (capabilities_.pipelining) {
+        uidlInFlight_ = forListing && capabilities_.uidl;
+        if (Status sent = send(user + pass + "STAT\r\n" + (uidlInFlight_ ? "UIDL\r\n" : "")); !sent.ok())
+            return sent;
+    }
+    for (const std::string* line : {&user, &pass}) {
+        if (!capabilities_.pipelining)
+            if (Status sent = send(*line); !sent.ok())
+                return sent;
+        if (Status read = readReply(reply); !read.ok())
+            return read;
+        if (!IsPositive(reply))
+            return refused(reply);
+    }
+    if (!capabilities_.pipelining)
+        if (Status sent = send("STAT\r\n"); !sent.ok())
+            return sent;
+    if (Status read = readReply(reply); !read.ok())
+        return read;
     if (!IsPositive(reply))
         return refused(reply);
     const std::optional<int> count = StatCount(reply);
@@ -363,9 +375,22 @@ Status Pop3Client::listMessages() {
     const int count = messageCount_;
     const bool pipelined = capabilities_.pipelining && settings_.pipelineWindow > 1;
     const int window = pipelined ? settings_.pipelineWindow : 1;
-    int sent = 0;    // LIST/TOP pairs sent
-    int pending = 0; // replies sent for and not yet read
+    // Without a kept session the QUIT can follow the last pair at once.
+    const bool quitEarly = pipelined && !settings_.keepSessionOpen;
+    int sent = 0;                        // LIST/TOP pairs sent
+    int pending = uidlInFlight_ ? 1 : 0; // replies sent for and not yet read
 
+    auto nextPairs = [&](int upTo) {
+        std::string batch;
+        for (; sent < count && sent < upTo; ++sent, pending += 2)
+            batch += "LIST " + number(sent + 1) + "\r\nTOP " + number(sent + 1) + " 1\r\n";
+        if (quitEarly && sent == count && count > 0 && !quitInFlight_ && !batch.empty()) {
+            batch += "QUIT\r\n";
+            quitInFlight_ = true;
+            ++pending;
+        }
+        return batch;
+    };
     // A refusal with replies still on their way leaves the session out of step; drop it.
     auto refused = [&](const std::string& reply) {
         if (pending > 0)
@@ -374,14 +399,15 @@ Status Pop3Client::listMessages() {
     };
 
     std::string reply;
-    if (count > 0 && capabilities_.uidl) {
-        std::string batch = "UIDL\r\n";
+    if (capabilities_.uidl && (count > 0 || uidlInFlight_)) {
+        std::string batch = uidlInFlight_ ? "" : "UIDL\r\n";
+        pending += uidlInFlight_ ? 0 : 1;
+        uidlInFlight_ = false;
         if (pipelined)
-            for (; sent < count && sent < window; ++sent, pending += 2)
-                batch += "LIST " + number(sent + 1) + "\r\nTOP " + number(sent + 1) + " 1\r\n";
-        if (Status written = send(batch); !written.ok())
-            return written;
-        ++pending;
+            batch += nextPairs(window);
+        if (!batch.empty())
+            if (Status written = send(batch); !written.ok())
+                return written;
         if (Status read = readReply(reply); !read.ok())
             return read;
         --pending;
@@ -399,9 +425,7 @@ Status Pop3Client::listMessages() {
 
     for (int n = 1; n <= count; ++n) {
         if (pipelined) {
-            std::string batch;
-            for (; sent < count && sent < n - 1 + window; ++sent, pending += 2)
-                batch += "LIST " + number(sent + 1) + "\r\nTOP " + number(sent + 1) + " 1\r\n";
+            const std::string batch = nextPairs(n - 1 + window);
             if (!batch.empty())
                 if (Status written = send(batch); !written.ok())
                     return written;
@@ -489,8 +513,12 @@ Status Pop3Client::retrieve(int index) {
 
 Status Pop3Client::quit() {
     std::string reply;
-    if (Status sent = command("QUIT", reply); !sent.ok())
-        return sent;
+    if (!quitInFlight_)
+        if (Status sent = send("QUIT\r\n"); !sent.ok())
+            return sent;
+    quitInFlight_ = false;
+    if (Status read = readReply(reply); !read.ok())
+        return read;
     closeStream(true);
     if (!IsPositive(reply))
         return refusal(reply);
@@ -601,15 +629,18 @@ Status Pop3Client::readMessageData(std::string& data) {
 }
 
 Status Pop3Client::waitFor(const std::function<bool()>& ready, QDeadlineTimer deadline, bool extendOnData) {
+    unsigned long long lastSeen = bytesReceived_;
     for (;;) {
         if (canceled_)
             return socketFailure(Canceled);
-        const size_t before = input_.pending();
         pullBytes();
+        const unsigned long long arrived = bytesReceived_;
         if (ready())
             return Status::success();
-        if (extendOnData && input_.pending() != before)
+        // A download that keeps coming gets a fresh limit for its next block.
+        if (extendOnData && arrived != lastSeen)
             deadline = replyDeadline();
+        lastSeen = arrived;
         if (!streamOpen())
             return socketFailure(stream_ && !streamError_.empty() ? streamError_
                                                                   : std::string(stream_ ? RemoteClosed : NotConnected));
@@ -647,6 +678,7 @@ bool Pop3Client::pullBytes() {
         if (chunk.isEmpty())
             break;
         input_.append(chunk);
+        bytesReceived_ += static_cast<unsigned long long>(chunk.size());
         any = true;
     }
     return any;
@@ -685,6 +717,8 @@ void Pop3Client::closeStream(bool announce) {
         stream_ = nullptr;
         streamConnected_ = false;
         loggedIn_ = false;
+        uidlInFlight_ = false;
+        quitInFlight_ = false;
         input_.clear();
         if (announce && wasConnected)
             emit OnClosing();

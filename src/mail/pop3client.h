@@ -36,8 +36,9 @@ struct Pop3Settings {
     QString messageDirectory;
     // The dial-up link to bring up before connecting; none when null.
     DialUpLink* dialUp = nullptr;
-    // LIST/TOP pairs sent ahead when the server offers PIPELINING.
-    int pipelineWindow = 64;
+    // LIST/TOP pairs sent ahead when the server offers PIPELINING (about 20 KB of commands at
+    // most; the replies are held back by TCP, not by this window). 1: one command at a time.
+    int pipelineWindow = 1000;
 };
 
 // A POP3 client that waits for the network by running a local event loop, so the windows stay
@@ -108,7 +109,8 @@ private:
     class Operation;
     enum class Pending { Reply, ReplyAndData };
 
-    Status openSession();
+    // forListing: a pipelining server also gets the UIDL of the coming listing with the login.
+    Status openSession(bool forListing);
     Status connectStream(const ServerAddress& address);
     Status startTls(const std::string& host);
     Status readCapabilities();
@@ -146,7 +148,10 @@ private:
     std::string streamError_;      // the socket's first error text
     std::string tlsErrors_;        // certificate problems of the last handshake
     LineBuffer input_;
+    unsigned long long bytesReceived_ = 0;
     bool loggedIn_ = false;
+    bool uidlInFlight_ = false; // sent with the login; its reply comes after STAT's
+    bool quitInFlight_ = false; // sent after the last pair of a listing
     bool dialedHere_ = false;
     Capabilities capabilities_;
     int messageCount_ = 0;

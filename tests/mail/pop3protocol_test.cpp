@@ -138,11 +138,34 @@ TEST(Pop3Protocol, PipeliningKeepsABoundedWindowAndGivesTheSameItems) {
                   plain.client.Info(static_cast<int>(i)).headerLines);
     }
     EXPECT_EQ(piped.log.events, plain.log.events);
-    // Two pairs go out with UIDL; each message read lets one more pair go.
-    EXPECT_THAT(s.writes(),
-                ElementsAre("CAPA\r\n", "USER joe\r\n", "PASS secret\r\n", "STAT\r\n",
-                            "UIDL\r\nLIST 1\r\nTOP 1 1\r\nLIST 2\r\nTOP 2 1\r\n", "LIST 3\r\nTOP 3 1\r\n", "QUIT\r\n"));
+    // The login goes in one write with the UIDL of the listing; two pairs go out at first, each
+    // message read lets one more go, and QUIT follows the last pair.
+    EXPECT_THAT(s.writes(), ElementsAre("CAPA\r\n", "USER joe\r\nPASS secret\r\nSTAT\r\nUIDL\r\n",
+                                        "LIST 1\r\nTOP 1 1\r\nLIST 2\r\nTOP 2 1\r\n", "LIST 3\r\nTOP 3 1\r\nQUIT\r\n"));
     EXPECT_TRUE(s.unexpected().empty());
+}
+
+TEST(Pop3Protocol, PipelinedKeptSessionAsksForUniqueIdsWithTheFirstPairs) {
+    Wire wire;
+    wire.client.settings().keepSessionOpen = true;
+    ScriptedStream& s = wire.session();
+    s.greet({"+OK\r\n"})
+        .on("CAPA", {"+OK\r\nUIDL\r\nPIPELINING\r\n.\r\n"})
+        .on("USER joe", {"+OK\r\n"})
+        .on("PASS secret", {"+OK\r\n"})
+        .on("STAT", {"+OK 2 1000\r\n"})
+        .on("UIDL", {"+OK\r\n1 aaa\r\n2 bbb\r\n.\r\n"});
+    listing(s, 2).on("UIDL", {"+OK\r\n1 aaa\r\n2 bbb\r\n.\r\n"});
+    listing(s, 2);
+
+    ASSERT_TRUE(wire.client.ListHeaders().ok());
+    const size_t firstListing = s.writes().size();
+    ASSERT_TRUE(wire.client.ListHeaders().ok());
+
+    EXPECT_THAT(std::vector<std::string>(s.writes().begin() + static_cast<long>(firstListing), s.writes().end()),
+                ElementsAre("UIDL\r\nLIST 1\r\nTOP 1 1\r\nLIST 2\r\nTOP 2 1\r\n"));
+    EXPECT_TRUE(s.unexpected().empty());
+    EXPECT_TRUE(wire.client.Connected());
 }
 
 TEST(Pop3Protocol, ServerRefusalsEndTheOperationWithTheServersLine) {
