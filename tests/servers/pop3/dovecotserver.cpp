@@ -12,7 +12,7 @@
 #include <grp.h>
 #include <netinet/in.h>
 #include <pwd.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -243,21 +243,31 @@ bool DovecotServer::start() {
         }
         const std::string config = path(dir_.path()) + "/dovecot.conf";
         const std::string output = path(dir_.path()) + "/output.txt";
-        posix_spawn_file_actions_t files;
-        posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&files, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&files, 1, 2);
         std::vector<std::string> args{"/usr/sbin/dovecot", "-F", "-c", config};
         std::vector<char*> argv;
         for (std::string& arg : args)
             argv.push_back(arg.data());
         argv.push_back(nullptr);
-        pid_t pid = -1;
-        const int spawned = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&files);
-        if (spawned != 0) {
-            error_ = "cannot start dovecot (is dovecot-pop3d installed?)";
+        const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const pid_t parent = getpid();
+        const pid_t pid = fork();
+        if (pid == 0) {
+            // Only async-signal-safe calls until exec. A test that crashes takes its server along:
+            // the kernel kills the master when the test goes, and Dovecot's other processes follow it.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() != parent)
+                _exit(127);
+            dup2(in, 0);
+            dup2(out, 1);
+            dup2(out, 2);
+            execve(argv[0], argv.data(), environ);
+            _exit(127);
+        }
+        close(in);
+        close(out);
+        if (pid < 0) {
+            error_ = "cannot start dovecot";
             return false;
         }
         master_ = pid;
@@ -267,6 +277,10 @@ bool DovecotServer::start() {
             int status = 0;
             if (waitpid(master_, &status, WNOHANG) == master_) {
                 master_ = -1;
+                if (WIFEXITED(status) && WEXITSTATUS(status) == 127) {
+                    error_ = "cannot run /usr/sbin/dovecot (is dovecot-pop3d installed?)";
+                    return false;
+                }
                 break;
             }
             if (accepts(port_) && (!options_.tls || accepts(tlsPort_)))
