@@ -23,6 +23,9 @@ public:
     // loop, so an instance in this same process can answer.
     bool anotherInstanceAnswered(int timeoutMs = 3000);
 
+    // Only asks: true when a running instance answered (and was asked to come to the front).
+    bool askRunning(int timeoutMs);
+
     bool listening() const { return server_.isListening(); }
     const QString& key() const { return key_; }
 
@@ -31,7 +34,6 @@ signals:
     void raiseRequested();
 
 private:
-    bool askRunning(int timeoutMs);
     void serve();
 
     QString key_;

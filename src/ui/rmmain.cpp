@@ -10,6 +10,7 @@
 #include "ui/pictures.h"
 #include "ui/splash.h"
 #include "ui/uitext.h"
+#include "ui/vheader.h"
 #include "ui/which.h"
 
 #include <QActionGroup>
@@ -280,13 +281,21 @@ void TfrmMain::buildList(QWidget* parent) {
     connect(ListView1, &QAbstractItemView::clicked, this, [this] { stopAlarm(); });
 
     PopupMenu1 = new QMenu(this);
-    PopupMenu1->addAction(QStringLiteral("Why was this e-mail marked?"));
+    PopupMenu1->addAction(QStringLiteral("Why was this e-mail marked?"), this, [this] {
+        if (!busy())
+            model_.Why1Click();
+    });
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(QStringLiteral("Add selected sender(s) to exceptions list"));
     PopupMenu1->addAction(QStringLiteral("Add selected message(s) to spam list"));
     PopupMenu1->addSeparator();
-    PopupMenu1->addAction(QStringLiteral("View selected message(s) headers"));
-    PopupMenu1->addAction(QStringLiteral("View body of one message"));
+    // Reading the stored headers needs no server: it may run during a check.
+    PopupMenu1->addAction(QStringLiteral("View selected message(s) headers"), this,
+                          [this] { model_.ViewHeader1Click(); });
+    PopupMenu1->addAction(QStringLiteral("View body of one message"), this, [this] {
+        if (!busy())
+            model_.ViewMessages1Click();
+    });
     connect(ListView1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(at)); });
 }
@@ -364,9 +373,7 @@ void TfrmMain::FormCreate() {
     if (Status applied = model_.applyMailbox(model_.CurrentMailbox); !applied.ok())
         boxes_.error(applied.error());
 
-    // Message texts downloaded for viewing by an earlier run.
-    for (int n = 0; n <= 100; ++n)
-        QFile::remove(folder + QStringLiteral("/msg_%1.eml").arg(n));
+    MainModel::CleanUpEMLFiles(); // message texts downloaded for viewing by an earlier run
 
     if (splash_) {
         splash_->showSecondPicture();
@@ -435,11 +442,13 @@ void TfrmMain::layoutCentral() {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-    if ((event->type() == QEvent::KeyRelease || event->type() == QEvent::KeyPress) && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == this) {
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::KeyRelease || type == QEvent::KeyPress || type == QEvent::ShortcutOverride) &&
+        watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this) {
         const auto* key = static_cast<const QKeyEvent*>(event);
         constexpr Qt::KeyboardModifiers chord = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
-        if (event->type() == QEvent::KeyPress) {
+        // A press taken by a shortcut (Ctrl+C copies) arrives only as its override request.
+        if (type != QEvent::KeyRelease) {
             if (key->modifiers() & chord)
                 chordedKeys_.insert(key->key());
             return false;
@@ -455,9 +464,10 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 bool TfrmMain::FormKeyUp(const QKeyEvent& event) {
     if (event.isAutoRepeat())
         return false;
-    // Ctrl+C released Ctrl first is still a copy, not a check.
+    // Ctrl+C released Ctrl first is still a copy, not a check. The release is taken here, or its
+    // way up to the window would find the key no longer noted.
     if (chordedKeys_.erase(event.key()) > 0)
-        return false;
+        return true;
     if (event.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))
         return false;
     if (QGuiApplication::mouseButtons() != Qt::NoButton)
@@ -496,7 +506,7 @@ bool TfrmMain::FormKeyUp(const QKeyEvent& event) {
 }
 
 bool TfrmMain::busy() {
-    return exitCancelForm_ || commandRunning_ || model_.Checking || model_.client().busy();
+    return exitCancelForm_ || commandRunning_ || model_.Checking || model_.Deleting || model_.client().busy();
 }
 
 // -- Commands --------------------------------------------------------------------------------
@@ -510,7 +520,7 @@ void TfrmMain::btListClick() {
 void TfrmMain::btDeleteClick() {
     if (busy())
         return;
-    stopAlarm();
+    model_.btDeleteClick();
 }
 
 void TfrmMain::btExitClick(ExitSender sender) {
@@ -577,7 +587,7 @@ void TfrmMain::btRemarkClick() {
 void TfrmMain::btLaunchClick() {
     if (busy())
         return;
-    stopAlarm();
+    model_.btLaunchClick();
 }
 
 // The windows these open come with their own parts of the program.
@@ -596,12 +606,7 @@ void TfrmMain::btHelpClick() {
 }
 
 void TfrmMain::NadaSelected() {
-    if (!model_.entries().empty())
-        boxes_.information("No messages were selected.  To select one message click on a subject.  To select "
-                           "multiple messages drag the mouse over the list of desired subjects.");
-    else
-        boxes_.information("Either there are no e-mail messages waiting on the mail server or you have not yet "
-                           "clicked on the \"Check E-Mail\" button.");
+    model_.NadaSelected();
 }
 
 void TfrmMain::bringToFront() {
@@ -630,18 +635,7 @@ void TfrmMain::showOptionsPanel() {
 }
 
 void TfrmMain::UpdateAutomaticCaptions(bool on, int minutes) {
-    QString caption = QStringLiteral("Veltrane");
-    if (on) {
-        setCheckTriggerEnabled(true);
-        caption += minutesText(minutes);
-    } else {
-        setCheckTriggerEnabled(false);
-    }
-    setCaption(typedText(caption));
-    setTitleLabel(typedText(caption));
-    setTrayHint(typedText(caption));
-    setAutomaticMenuChecks(on);
-    setTrayAnimated(on);
+    model_.UpdateAutomaticCaptions(on, minutes);
 }
 
 void TfrmMain::TimerPoolAllTriggers(TimerPool::Trigger trigger) {
@@ -679,6 +673,10 @@ void TfrmMain::setActionButtonsVisible(bool visible) {
 }
 
 // -- MainWindowView --------------------------------------------------------------------------
+
+TfrmSplash* TfrmMain::splash() const {
+    return splash_.data();
+}
 
 QString TfrmMain::statusText() const {
     return statusPanel2->text();
@@ -796,6 +794,14 @@ void TfrmMain::closeMainWindow() {
 
 void TfrmMain::stopAlarm() {
     // No alarm sound plays yet: the automatic check that sounds it is not part of this window.
+}
+
+void TfrmMain::showTextWindow(TextWindowMode mode, const std::string& text) {
+    const TfrmViewHeader::Mode shown = mode == TextWindowMode::Headers   ? TfrmViewHeader::Mode::Headers
+                                       : mode == TextWindowMode::Reasons ? TfrmViewHeader::Mode::Reasons
+                                                                         : TfrmViewHeader::Mode::Body;
+    TfrmViewHeader window(shown, shownText(text), this);
+    window.exec();
 }
 
 std::vector<int> TfrmMain::selectedRows() const {

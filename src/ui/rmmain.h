@@ -88,7 +88,7 @@ public:
     bool trayIconVisible() const { return trayIcon->isVisible(); }
     bool trayAnimated() const { return trayAnimation_.isActive(); }
     QString statusText() const;
-    TfrmSplash* splash() const { return splash_; }
+    TfrmSplash* splash() const;
 
     // The commands of the window.
     void btListClick();
@@ -136,11 +136,12 @@ public:
     void closeMainWindow() override;
     void stopAlarm() override;
     // The rows selected in the list, in list order.
-    std::vector<int> selectedRows() const;
-    void setTitleLabel(const std::string& text);
-    void setTrayHint(const std::string& text);
-    void setAutomaticMenuChecks(bool automatic);
-    void setTrayAnimated(bool animated);
+    std::vector<int> selectedRows() const override;
+    void showTextWindow(TextWindowMode mode, const std::string& text) override;
+    void setTitleLabel(const std::string& text) override;
+    void setTrayHint(const std::string& text) override;
+    void setAutomaticMenuChecks(bool automatic) override;
+    void setTrayAnimated(bool animated) override;
 
     // The controls, by the names the rest of the program knows them by.
     QFrame* Bevel1;

@@ -1,0 +1,15 @@
+#include "ui/pictures.h"
+
+#include <QApplication>
+#include <QLocale>
+#include <gtest/gtest.h>
+
+// Windows need a QApplication; otherwise as every other test: the same regional settings everywhere.
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    veltrane::initPictures();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
