@@ -704,8 +704,7 @@ Status Pop3Client::refusal(std::string_view reply) {
 }
 
 Status Pop3Client::socketFailure(std::string text) {
-    if (stream_)
-        closeStream(true);
+    closeStream(true); // also hangs up a dial-up connection made for this session
     emit OnError(text);
     return Status::failure(std::move(text));
 }

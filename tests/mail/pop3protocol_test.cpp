@@ -227,6 +227,66 @@ TEST(Pop3Protocol, ParameterChecksComeFirst) {
     }
 }
 
+// A dial-up link that records what the client asks of it.
+struct FakeDialUp : DialUpLink {
+    bool entry = true;
+    bool up = false;
+    std::string failure;
+    std::vector<std::string>* calls = nullptr;
+    bool hasEntry() const override { return entry; }
+    bool active() const override { return up; }
+    Status dial() override {
+        calls->push_back("dial");
+        if (!failure.empty())
+            return Status::failure(failure);
+        up = true;
+        return Status::success();
+    }
+    void hangUp() override {
+        calls->push_back("hang up");
+        up = false;
+    }
+};
+
+TEST(Pop3Protocol, DialUpLinkIsDialedForTheSessionAndHungUpWithIt) {
+    struct Case {
+        const char* name;
+        bool entry, alreadyUp;
+        std::string failure;
+        std::vector<std::string> expected; // dial-up calls and client events, in order
+    };
+    const Case cases[] = {
+        {"dialed here", true, false, "", {"dial", "Open", "Closing", "Closed", "hang up"}},
+        {"already up", true, true, "", {"Open", "Closing", "Closed"}},
+        {"no entry chosen", false, false, "", {"Open", "Closing", "Closed"}},
+        {"dialing fails", true, false, "Line busy", {"dial"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Wire wire;
+        std::vector<std::string> calls;
+        FakeDialUp link;
+        link.entry = c.entry;
+        link.up = c.alreadyUp;
+        link.failure = c.failure;
+        link.calls = &calls;
+        wire.client.settings().dialUp = &link;
+        for (auto signal : {&Pop3Client::OnOpen, &Pop3Client::OnClosing, &Pop3Client::OnClosed}) {
+            const char* name = signal == &Pop3Client::OnOpen      ? "Open"
+                               : signal == &Pop3Client::OnClosing ? "Closing"
+                                                                  : "Closed";
+            QObject::connect(&wire.client, signal, [&calls, name] { calls.push_back(name); });
+        }
+        basicLogin(wire.session(), 0).on("QUIT", {"+OK\r\n"});
+
+        const Status status = wire.client.ListHeaders();
+
+        EXPECT_EQ(status.ok() ? std::string() : status.error(), c.failure);
+        EXPECT_EQ(calls, c.expected);
+        EXPECT_THAT(wire.log.events, ::testing::Each(::testing::Not(HasSubstr("Error"))));
+    }
+}
+
 TEST(Pop3Protocol, ErrorTextCanBeChangedByTheHandler) {
     Wire wire;
     wire.client.settings().userName.clear();
