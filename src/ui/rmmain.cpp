@@ -158,6 +158,11 @@ TfrmMain::TfrmMain(const Parts& parts, TfrmSplash* splash, const Options& option
 
 TfrmMain::~TfrmMain() {
     qApp->removeEventFilter(this);
+    // The list and its model read the entries, which go before the child widgets do; and the
+    // client's last events must not reach a half-destroyed window.
+    delete ListView1;
+    delete listModel;
+    model_.client().disconnect();
     if (splash_)
         delete splash_.data();
 }
