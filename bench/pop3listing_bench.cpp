@@ -7,8 +7,18 @@
 //
 //   build/bench/pop3listing_bench
 //
-// Figures on the development machine (2 cores, Debian 12, Dovecot 2.3.19), wall time of one listing:
-//   (filled in below by the last run; see the closing note of the change that added this file)
+// Figures on the development machine (2 cores, Debian 12, Dovecot 2.3.19), wall time of one listing
+// of 1,000 messages:
+//                               20 ms round trip     no proxy
+//   client, window 1000 (default)      111 ms         40 ms
+//   client, window 256                 172 ms
+//   client, window 64                  425 ms
+//   client, one command at a time    41541 ms        153 ms
+//   poplib                           41371 ms        281 ms
+//   floor                               44 ms         28 ms
+//   peak resident size listing 10,000 messages: 41 MB (the whole process, Qt included)
+// What separates the client from the floor through the proxy is three round trips the protocol
+// makes it wait for before the listing can start: the greeting, CAPA, and the login with STAT.
 
 #include "mail/pop3client.h"
 #include "servers/pop3/dovecotserver.h"
