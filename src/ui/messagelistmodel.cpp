@@ -3,7 +3,20 @@
 #include "ui/pictures.h"
 #include "ui/uitext.h"
 
+#include <QPixmap>
+
 namespace veltrane {
+
+namespace {
+const QIcon& blankIcon() {
+    static const QIcon icon = [] {
+        QPixmap empty(16, 16);
+        empty.fill(Qt::transparent);
+        return QIcon(empty);
+    }();
+    return icon;
+}
+} // namespace
 
 MessageListModel::MessageListModel(const std::vector<MessageEntry>& entries, QObject* parent)
     : QAbstractTableModel(parent), entries_(entries), shown_(static_cast<int>(entries.size())) {}
@@ -35,9 +48,11 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
             return {};
         }
     case Qt::DecorationRole:
-        if (index.column() == Subject && e.mark >= 0 && e.mark < Mark::IconCount)
+        if (index.column() != Subject)
+            return {};
+        if (e.mark >= 0 && e.mark < Mark::IconCount)
             return MarkIcons()[static_cast<size_t>(e.mark)];
-        return {};
+        return blankIcon(); // keeps the subjects of unmarked rows in line with the others
     case Qt::TextAlignmentRole:
         if (index.column() == Size)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);

@@ -101,9 +101,9 @@ void PictureButton::paintEvent(QPaintEvent*) {
         focus.rect = area.adjusted(2, 2, -2, -2);
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
     }
-    const int pictureSize = 32;
+    const int pictureSize = 28; // three lines of caption fit below it
     const QIcon& icon = hasFocus() ? focused_ : normal_;
-    const QRect pictureRect((area.width() - pictureSize) / 2, 4 + (down ? 1 : 0), pictureSize, pictureSize);
+    const QRect pictureRect((area.width() - pictureSize) / 2, 3 + (down ? 1 : 0), pictureSize, pictureSize);
     icon.paint(&p, pictureRect, Qt::AlignCenter, isEnabled() ? QIcon::Normal : QIcon::Disabled);
     const QRect textRect(2, pictureRect.bottom() + 2, area.width() - 4, area.height() - pictureRect.bottom() - 3);
     QFont font = p.font();
@@ -269,7 +269,7 @@ void TfrmMain::buildList(QWidget* parent) {
     ListView1->setSortingEnabled(false);
     ListView1->header()->setSectionsClickable(false); // the list keeps the server's order
     ListView1->header()->setSectionsMovable(false);
-    ListView1->header()->setStretchLastSection(false);
+    ListView1->header()->setStretchLastSection(true); // the dates get what the window has to spare
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -1,5 +1,6 @@
 #include "support/paramname.h"
 #include "ui/messagelistmodel.h"
+#include "ui/pictures.h"
 #include "ui/splash.h"
 #include "ui/uifixture.h"
 #include "ui/which.h"
@@ -206,8 +207,18 @@ TEST_F(MainWindowFixture, CheckGoesBusyAndBackToReadyWithTheRowsAndMarks) {
     EXPECT_EQ(list->data(list->index(1, MessageListModel::Subject)).toString(), "You WIN a free cruise");
     EXPECT_EQ(list->data(list->index(1, MessageListModel::Sender)).toString(), "prize@spam.example");
     EXPECT_EQ(list->data(list->index(0, MessageListModel::Date)).toString(), "3/9/1999 10:20:30 AM");
-    EXPECT_TRUE(list->data(list->index(0, MessageListModel::Subject), Qt::DecorationRole).isNull());
-    EXPECT_FALSE(list->data(list->index(1, MessageListModel::Subject), Qt::DecorationRole).isNull());
+    const auto picture = [&](int row) {
+        return list->data(list->index(row, MessageListModel::Subject), Qt::DecorationRole)
+            .value<QIcon>()
+            .pixmap(16, 16)
+            .toImage();
+    };
+    EXPECT_EQ(picture(1), MarkIcons()[Mark::Delete].pixmap(16, 16).toImage());
+    EXPECT_EQ(picture(2), MarkIcons()[Mark::Question].pixmap(16, 16).toImage());
+    const QImage unmarked = picture(0);
+    for (int y = 0; y < unmarked.height(); ++y)
+        for (int x = 0; x < unmarked.width(); ++x)
+            ASSERT_EQ(qAlpha(unmarked.pixel(x, y)), 0);
     EXPECT_FALSE(list->flags(list->index(1, 0)) & Qt::ItemIsEditable);
     EXPECT_FALSE(window->ListView1->isSortingEnabled());
 }

@@ -1,6 +1,6 @@
 // Renders the main window after a check of a Dovecot mailbox filled with sample mail to a PNG,
 // for looking at the window without a desktop (run under Xvfb: scripts/screenshot-main.sh).
-// Beside it go the splash window and the progress window, for the same purpose.
+// Beside it go the window before the check, the splash window and the progress window.
 
 #include "base/clock.h"
 #include "rules/rulebook.h"
@@ -106,6 +106,7 @@ int main(int argc, char** argv) {
     bool ok = true;
     if (window.splash())
         ok = save(*window.splash(), folder + "/splash.png") && ok;
+    ok = save(window, folder + "/start.png") && ok; // ready, nothing listed yet: the slogan
 
     bool progressSaved = false;
     QObject::connect(window.listModel, &QAbstractItemModel::rowsInserted, &window, [&](const QModelIndex&, int row) {
