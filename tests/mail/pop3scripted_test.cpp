@@ -128,8 +128,9 @@ TEST(Pop3Scripted, MailboxChangedBetweenListingAndDeletion) {
 
 TEST(Pop3Scripted, ADownloadMayTakeLongerThanOneWaitWhileDataKeepsComing) {
     // Every block of a message body gets the full limit; a header reply must come whole within it.
-    const std::string trickle = "R: +OK\\r\\nSubject: slow\\r\\n\nW: 120\nR: \\r\\nline one\\r\\n\nW: 120\n"
-                                "R: line two\\r\\n\nW: 120\nR: .\\r\\n\n";
+    // The gaps (100 ms) leave the limit (350 ms) a wide margin; together they pass it.
+    const std::string trickle = "R: +OK\\r\\nSubject: slow\\r\\n\nW: 100\nR: \\r\\nline one\\r\\n\nW: 100\n"
+                                "R: line two\\r\\n\nW: 100\nR: line three\\r\\n\nW: 100\nR: .\\r\\n\n";
     ScriptedPop3Server server({Login +
                                    "S: +OK 1 100\nC: LIST 1\nS: +OK 1 100\nC: TOP 1 1\nS: +OK\nS: Subject: slow\n"
                                    "S:\nS: .\nC: LIST 1\nS: +OK 1 100\nC: TOP 1 1\nS: +OK\nS: Subject: slow\nS:\nS: .\n"
@@ -138,13 +139,13 @@ TEST(Pop3Scripted, ADownloadMayTakeLongerThanOneWaitWhileDataKeepsComing) {
                                Login + "S: +OK 1 100\nC: LIST 1\nS: +OK 1 100\nC: TOP 1 1\n" + trickle});
     Client c(server.address());
     c.client.settings().keepSessionOpen = true;
-    c.client.settings().timeOut = std::chrono::milliseconds(300);
+    c.client.settings().timeOut = std::chrono::milliseconds(350);
     ASSERT_TRUE(c.client.ListHeaders().ok());
     c.client.FlagForRetrieval(0);
 
     const Status downloaded = c.client.ApplyFlags();
     ASSERT_TRUE(downloaded.ok()) << downloaded.error();
-    EXPECT_THAT(c.log.saved, ElementsAre("Subject: slow\r\n\r\nline one\r\nline two\r\n.\r\n"));
+    EXPECT_THAT(c.log.saved, ElementsAre("Subject: slow\r\n\r\nline one\r\nline two\r\nline three\r\n.\r\n"));
 
     EXPECT_EQ(c.client.ListHeaders().error(), "Operation timed out");
     EXPECT_THAT(server.problems(), IsEmpty());
