@@ -107,14 +107,12 @@ signals:
 
 private:
     class Operation;
-    enum class Pending { Reply, ReplyAndData };
 
     // forListing: a pipelining server also gets the UIDL of the coming listing with the login.
     Status openSession(bool forListing);
     Status connectStream(const ServerAddress& address);
     Status startTls(const std::string& host);
     Status readCapabilities();
-    Status login();
     Status listMessages();
     Status rereadAndCompare(int index);
     Status retrieve(int index);
