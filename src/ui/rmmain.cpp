@@ -510,8 +510,9 @@ bool TfrmMain::FormKeyUp(const QKeyEvent& event) {
     return true;
 }
 
+// Checking is not asked: "Click to cancel" leaves it set, and a new check must still be possible.
 bool TfrmMain::busy() {
-    return exitCancelForm_ || commandRunning_ || model_.Checking || model_.Deleting || model_.client().busy();
+    return exitCancelForm_ || commandRunning_ || model_.Deleting || model_.client().busy();
 }
 
 // -- Commands --------------------------------------------------------------------------------

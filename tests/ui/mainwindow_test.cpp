@@ -3,9 +3,11 @@
 #include "ui/pictures.h"
 #include "ui/splash.h"
 #include "ui/uifixture.h"
+#include "ui/vheader.h"
 #include "ui/which.h"
 
 #include <QFile>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -249,6 +251,60 @@ TEST_F(MainWindowFixture, WhileCheckingOnlyXActsAndItCancels) {
     EXPECT_FALSE(progress->isVisible());
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(dovecot.messages("alice").size(), 3u);
+}
+
+TEST_F(MainWindowFixture, ClickToCancelStopsTheCheckAndTheNextCheckRuns) {
+    startMailbox();
+    open();
+    bool clicked = false;
+    const auto connection = QObject::connect(&window->model().client(), &Pop3Client::OnOpen, window.get(), [&] {
+        dovecot.pause();
+        QTimer::singleShot(0, window.get(), [&] {
+            clicked = true;
+            progress->btCancel->click();
+            dovecot.resume();
+        });
+    });
+    window->btList->click();
+    ASSERT_TRUE(clicked);
+    EXPECT_EQ(shownTexts(), std::vector<std::string>{"error: Operation has been canceled"});
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_TRUE(window->btList->isEnabled());
+    EXPECT_EQ(window->btExit->text(), "E&xit");
+
+    QObject::disconnect(connection);
+    boxes.shown.clear();
+    release(Qt::Key_C);
+    EXPECT_TRUE(boxes.shown.empty()) << shownTexts().front();
+    EXPECT_EQ(window->ListView1->model()->rowCount(), 3);
+}
+
+TEST_F(MainWindowFixture, HeadersOfTheSelectedRowsInTheTextWindow) {
+    startMailbox();
+    open();
+    window->btList->click();
+    ASSERT_EQ(window->ListView1->model()->rowCount(), 3);
+    QItemSelectionModel* selection = window->ListView1->selectionModel();
+    for (int row : {0, 2})
+        selection->select(window->ListView1->model()->index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QString title, text;
+    QTimer::singleShot(0, [&] {
+        auto* shown = qobject_cast<TfrmViewHeader*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(shown);
+        title = shown->lblTitle->text();
+        text = shown->Memo1->toPlainText();
+        shown->accept();
+    });
+    const QList<QAction*> items = window->PopupMenu1->actions();
+    const auto headers = std::find_if(items.begin(), items.end(),
+                                      [](const QAction* a) { return a->text() == "View selected message(s) headers"; });
+    ASSERT_NE(headers, items.end());
+    (*headers)->trigger();
+    EXPECT_EQ(title, "Contents of selected e-mail headers");
+    EXPECT_TRUE(text.contains("Subject : Lunch on Friday? Sender : friend@home.example"));
+    EXPECT_TRUE(text.contains("Subject: Weekly notes"));
+    EXPECT_FALSE(text.contains("free cruise"));
 }
 
 TEST_F(MainWindowFixture, MailboxChoiceCancelledChangesNothing) {
