@@ -334,6 +334,8 @@ void TfrmMain::buildTray() {
         modes->addAction(a);
     }
     DisableAutomatic1->setChecked(true);
+    connect(EnableAutomatic1, &QAction::triggered, this, [this] { EnableAutomatic1Click(true); });
+    connect(DisableAutomatic1, &QAction::triggered, this, [this] { EnableAutomatic1Click(false); });
     popTray->addSeparator();
     QMenu* helpMenu = popTray->addMenu(QStringLiteral("Help/Info"));
     helpMenu->addAction(QStringLiteral("Help"), this, &TfrmMain::btHelpClick);
@@ -642,6 +644,17 @@ void TfrmMain::showOptionsPanel() {
 
 void TfrmMain::UpdateAutomaticCaptions(bool on, int minutes) {
     model_.UpdateAutomaticCaptions(on, minutes);
+}
+
+void TfrmMain::EnableAutomatic1Click(bool on) {
+    GeneralSettings& settings = parts_.settings;
+    if (Status written = writeAutomaticMode(settings, on); !written.ok())
+        boxes_.error(written.error());
+    if (!on)
+        model_.MinutesLeft = settings.minutes;
+    setAutomaticMenuChecks(on);
+    UpdateAutomaticCaptions(settings.automatic, settings.minutes);
+    model_.log().WriteAutomaticMode(on);
 }
 
 void TfrmMain::TimerPoolAllTriggers(TimerPool::Trigger trigger) {

@@ -109,6 +109,8 @@ public:
     // Keyboard shortcuts on a released key; true when the key was one of them.
     bool FormKeyUp(const QKeyEvent& event);
     void UpdateAutomaticCaptions(bool on, int minutes);
+    // The tray's "Enable automatic check" (true) and "Disable automatic check" (false).
+    void EnableAutomatic1Click(bool on);
 
     // MainWindowView
     MessageBoxes& messageBoxes() override { return boxes_; }

@@ -80,6 +80,26 @@ TEST_F(MainWindowStart, AutomaticModeCountsDownInTheCaption) {
     EXPECT_TRUE(window->checkTriggerEnabled());
 }
 
+TEST_F(MainWindowStart, TrayMenuSwitchesTheAutomaticCheckAndLogsIt) {
+    storeStartupValues(false, true, 10);
+    settings.logFile = data.file("logfile.txt");
+    open();
+    window->model().MinutesLeft = 4;
+    window->DisableAutomatic1->trigger();
+    EXPECT_EQ(window->windowTitle(), "Veltrane");
+    EXPECT_FALSE(window->trayAnimated());
+    EXPECT_FALSE(window->checkTriggerEnabled());
+    EXPECT_TRUE(window->DisableAutomatic1->isChecked());
+    EXPECT_EQ(window->model().MinutesLeft, 10);
+    EXPECT_FALSE(SettingsStore().read(keys::Automatic));
+    EXPECT_NE(data.read("logfile.txt").find("Automatic mode disabled at "), std::string::npos);
+
+    window->EnableAutomatic1->trigger();
+    EXPECT_EQ(window->windowTitle(), "Veltrane - next e-mail check in 10 minutes");
+    EXPECT_TRUE(window->checkTriggerEnabled());
+    EXPECT_TRUE(SettingsStore().read(keys::Automatic));
+}
+
 TEST_F(MainWindowStart, RemovesBodyFilesOfAnEarlierRunUpTo100) {
     for (int n : {0, 7, 100, 101})
         data.write(QStringLiteral("msg_%1.eml").arg(n), "Subject: old\r\n\r\nbody\r\n");
