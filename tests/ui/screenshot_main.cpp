@@ -1,8 +1,10 @@
 // Renders the main window after a check of a Dovecot mailbox filled with sample mail to a PNG,
 // for looking at the window without a desktop (run under Xvfb: scripts/screenshot-main.sh).
-// Beside it go the window before the check, the splash window and the progress window.
+// Beside it go the window before the check, the splash and progress windows, and a sheet of all
+// our pictures at 16 and 32 pixels.
 
 #include "base/clock.h"
+#include "message/markstate.h"
 #include "rules/rulebook.h"
 #include "servers/pop3/dovecotserver.h"
 #include "settings/generalsettings.h"
@@ -23,6 +25,7 @@
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLocale>
+#include <QPainter>
 #include <QTimer>
 #include <iostream>
 
@@ -37,6 +40,48 @@ std::string sample(const std::string& from, const std::string& subject, int day)
 
 bool save(QWidget& widget, const QString& path) {
     const bool ok = widget.grab().save(path);
+    std::cerr << (ok ? "wrote " : "could not write ") << path.toStdString() << "\n";
+    return ok;
+}
+
+// Every picture of ours at 16 and 32 pixels, on white and on a dark panel.
+bool saveSheet(const QString& path) {
+    QStringList names;
+    for (int i = 0; i < Mark::IconCount; ++i)
+        names << QStringLiteral("B%1").arg(i);
+    names << "hammer"
+          << "anim1"
+          << "anim2"
+          << "down"
+          << "up"
+          << "stop"
+          << "bye"
+          << "door"
+          << "mark"
+          << "delete"
+          << "remark"
+          << "reset"
+          << "launch"
+          << "options"
+          << "general"
+          << "spam"
+          << "stats"
+          << "about"
+          << "help";
+    QImage sheet(names.size() * 40 + 8, 4 * 40 + 8, QImage::Format_ARGB32);
+    sheet.fill(Qt::white);
+    QPainter p(&sheet);
+    p.fillRect(0, 2 * 40 + 4, sheet.width(), 2 * 40 + 4, QColor(0x30, 0x38, 0x48));
+    for (int i = 0; i < names.size(); ++i) {
+        const QIcon icon = i < Mark::IconCount ? MarkIcons()[static_cast<size_t>(i)] : picture(names[i]);
+        for (int band = 0; band < 2; ++band) {
+            const int top = 4 + band * 84;
+            p.drawPixmap(4 + i * 40 + 8, top + 8, icon.pixmap(16, 16));
+            p.drawPixmap(4 + i * 40, top + 40, icon.pixmap(32, 32));
+        }
+    }
+    p.end();
+    const bool ok = sheet.save(path);
     std::cerr << (ok ? "wrote " : "could not write ") << path.toStdString() << "\n";
     return ok;
 }
@@ -103,7 +148,7 @@ int main(int argc, char** argv) {
     TfrmRetrieving progress(&window);
     window.setProgressWindow(&progress);
     QCoreApplication::processEvents();
-    bool ok = true;
+    bool ok = saveSheet(folder + "/pictures.png");
     if (window.splash())
         ok = save(*window.splash(), folder + "/splash.png") && ok;
     ok = save(window, folder + "/start.png") && ok; // ready, nothing listed yet: the slogan
