@@ -84,6 +84,8 @@ TEST_F(MailCheckTest, HiddenAutomaticRunSwallowsTheFailure) {
 }
 
 TEST_F(MailCheckTest, CancelWhileWaitingLogsCanceledThenErrorAndNoCheck) {
+    // One command at a time, so the client is sure to be waiting on the server when Cancel comes.
+    model.client().settings().pipelineWindow = 1;
     view.onRow = [this](int row) {
         if (row != 1)
             return;
