@@ -390,16 +390,11 @@ void TfrmMain::FormCreate() {
     }
 
     UpdateAutomaticCaptions(start.automatic, model_.MinutesLeft);
-    if (model_.SysTrayMode && options_.trayAvailable) {
+    if (model_.SysTrayMode)
         btExit->setText(QStringLiteral("&Hide"));
-    } else {
-        if (model_.SysTrayMode)
-            btExit->setText(QStringLiteral("&Hide"));
-        QTimer::singleShot(0, this, [this] {
-            show();
-            if (model_.SysTrayMode)
-                showMinimized(); // no tray to hide in: the window stays within reach
-        });
+    if (!model_.SysTrayMode || !options_.trayAvailable) {
+        // Shown once start-up is through; in tray mode without a tray, minimised but within reach.
+        QTimer::singleShot(0, this, [this] { model_.SysTrayMode ? showMinimized() : show(); });
     }
     if (start.automatic) {
         setCheckTriggerEnabled(true);
@@ -417,7 +412,6 @@ void TfrmMain::showEvent(QShowEvent* event) {
     MarkIcons(); // the fifteen state pictures, loaded once
     popup1->resize(btHelp->geometry().right() + 5, popup1->height());
     lblSlogan->setText(SloganText);
-    shownOnce_ = true;
     QMainWindow::showEvent(event);
 }
 

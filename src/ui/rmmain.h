@@ -221,7 +221,6 @@ private:
     std::set<int> chordedKeys_;   // keys pressed together with a modifier: their release is no shortcut
     QTimer trayAnimation_;
     int trayFrame_ = 0;
-    bool shownOnce_ = false;
 };
 
 } // namespace veltrane
