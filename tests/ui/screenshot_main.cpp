@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
         {"news@list.example", "Weekly notes: release 2.4"},
         {"deals@cheap-pills.example", "=?UTF-8?B?R8O8bnN0aWdlIFBpbGxlbg==?= - save 90%"},
         {"Tom <tom@work.example>", "Re: meeting moved to 3pm"},
-        {"offers@bulkmail.example", "Limited offer just for you"},
+        {"offers@bulkmail.example", "Cheap watches, today only"},
         {"bank-alert@secure-login.example", "Verify your account now"},
         {"Mum <mum@home.example>", "Sunday lunch?"},
     };
@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
     rules.subject.addRule({"", "Contains", "verify", "No", "No", "0"});
     rules.sender.addRule({"", "Domain name", "Contains", "pills", "Yes", "0"});
     rules.exceptions.addRule({"E-mail address", "Equals", "mum@home.example", "No", "0", "", "7"});
-    rules.exceptions.addRule({"Domain name", "Equals", "list.example", "No", "0", "", "12"});
+    rules.exceptions.addRule({"Domain name", "Equals", "list.example", "No", "0", "", "11"});
     rules.options.domainCheckOn = false; // the sample domains exist nowhere
     GeneralSettings settings;
     MailboxAccounts accounts;
