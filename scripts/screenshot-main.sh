@@ -1,7 +1,8 @@
 #!/bin/sh
 # Renders the main window after a check of a local Dovecot mailbox of sample mail to a PNG, and
-# beside it start.png (before the check), splash.png, progress.png and pictures.png (every icon at
-# 16 and 32 pixels). Runs under Xvfb when there is no display.
+# beside it start.png (before the check), splash.png, progress.png, options.png (the settings
+# button's drop-down panel) and pictures.png (every icon at 16 and 32 pixels). Runs under Xvfb
+# when there is no display.
 # Usage: scripts/screenshot-main.sh [OUTPUT.png]   (default: BUILD/screenshots/main.png)
 # BUILD names the build folder (default: build).
 set -eu

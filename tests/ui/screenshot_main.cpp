@@ -1,7 +1,7 @@
 // Renders the main window after a check of a Dovecot mailbox filled with sample mail to a PNG,
 // for looking at the window without a desktop (run under Xvfb: scripts/screenshot-main.sh).
-// Beside it go the window before the check, the splash and progress windows, and a sheet of all
-// our pictures at 16 and 32 pixels.
+// Beside it go the window before the check, the splash and progress windows, the drop-down panel
+// of the settings button, and a sheet of all our pictures at 16 and 32 pixels.
 
 #include "base/clock.h"
 #include "message/markstate.h"
@@ -152,6 +152,7 @@ int main(int argc, char** argv) {
     if (window.splash())
         ok = save(*window.splash(), folder + "/splash.png") && ok;
     ok = save(window, folder + "/start.png") && ok; // ready, nothing listed yet: the slogan
+    ok = save(*window.popup1, folder + "/options.png") && ok;
 
     bool progressSaved = false;
     QObject::connect(window.listModel, &QAbstractItemModel::rowsInserted, &window, [&](const QModelIndex&, int row) {
