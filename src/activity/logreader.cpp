@@ -1,5 +1,6 @@
 #include "activity/logreader.h"
 
+#include "base/text.h"
 #include "message/datetext.h"
 
 #include <QLocale>
@@ -33,15 +34,6 @@ std::string copyFrom(std::string_view line, size_t from, size_t count) {
     return std::string(line.substr(from - 1, count));
 }
 
-std::string trimmed(std::string_view text) {
-    size_t b = 0, e = text.size();
-    while (b < e && static_cast<unsigned char>(text[b]) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ')
-        --e;
-    return std::string(text.substr(b, e - b));
-}
-
 std::string lowerCase(std::string text) {
     for (char& c : text)
         if (c >= 'A' && c <= 'Z')
@@ -54,7 +46,7 @@ std::string timeOf(std::string_view line, const Clock& clock) {
     int blanks = 0;
     for (size_t i = line.size(); i-- > 0;) {
         if (line[i] == ' ' && ++blanks == 2)
-            return trimmed(line.substr(i + 1));
+            return trimText(line.substr(i + 1));
     }
     return QLocale().toString(clock.now().time(), longTimeFormat()).toUtf8().toStdString();
 }

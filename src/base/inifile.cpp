@@ -1,6 +1,7 @@
 #include "base/inifile.h"
 
 #include "base/atomicfile.h"
+#include "base/text.h"
 
 #include <charconv>
 
@@ -19,19 +20,10 @@ bool sameName(const std::string& a, const std::string& b) {
     return true;
 }
 
-std::string trimmed(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
-        --e;
-    return s.substr(b, e - b);
-}
-
 } // namespace
 
 std::optional<long long> parseIniInteger(const std::string& input) {
-    std::string text = trimmed(input);
+    std::string text = trimText(input);
     bool negative = false;
     size_t pos = 0;
     if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) {
@@ -75,14 +67,15 @@ IniFile IniFile::parse(const std::string& text) {
             line.pop_back();
         start = end + 1;
 
-        const std::string t = trimmed(line);
+        const std::string t = trimText(line);
         if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
-            ini.sections_.push_back(Section{trimmed(t.substr(1, t.size() - 2)), {}});
+            ini.sections_.push_back(Section{trimText(t.substr(1, t.size() - 2)), {}});
             continue;
         }
         const size_t eq = line.find('=');
         if (eq != std::string::npos && !t.empty() && t.front() != ';') {
-            ini.sections_.back().lines.push_back(Line{line, trimmed(line.substr(0, eq)), trimmed(line.substr(eq + 1))});
+            ini.sections_.back().lines.push_back(
+                Line{line, trimText(line.substr(0, eq)), trimText(line.substr(eq + 1))});
         } else {
             ini.sections_.back().lines.push_back(Line{line, {}, {}});
         }
@@ -138,7 +131,7 @@ void IniFile::setValue(const std::string& section, const std::string& key, const
     }
     // New keys go after the section's last key, ahead of any blank lines that separate sections.
     auto at = s->lines.end();
-    while (at != s->lines.begin() && std::prev(at)->key.empty() && trimmed(std::prev(at)->raw).empty())
+    while (at != s->lines.begin() && std::prev(at)->key.empty() && trimText(std::prev(at)->raw).empty())
         --at;
     s->lines.insert(at, Line{{}, key, value});
 }

@@ -200,15 +200,6 @@ std::optional<QTime> parseTimeOfDay(std::string_view text) {
 
 } // namespace
 
-std::string trimText(std::string_view text) {
-    size_t b = 0, e = text.size();
-    while (b < e && static_cast<unsigned char>(text[b]) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ')
-        --e;
-    return std::string(text.substr(b, e - b));
-}
-
 std::string GetHeader(const HeaderLines& lines, std::string_view name) {
     std::string field(name);
     if (field.empty() || field.back() != ':')

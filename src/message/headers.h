@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/text.h"
 #include "message/messageentry.h"
 
 #include <QDateTime>
@@ -24,8 +25,5 @@ struct MailDate {
     bool valid() const { return dateTime.isValid(); }
 };
 MailDate ParseMailDate(std::string_view text);
-
-// Leading and trailing spaces and control characters removed.
-std::string trimText(std::string_view text);
 
 } // namespace veltrane

@@ -2,8 +2,7 @@
 #include "servers/pop3/dovecotserver.h"
 #include "settings/generalsettings.h"
 #include "settings/mailboxaccounts.h"
-#include "settings/settingskeys.h"
-#include "settings/settingsstore.h"
+#include "settings/storedaccounts.h"
 #include "settings/tempconfighome.h"
 #include "settings/textcipher.h"
 #include "support/tempfolder.h"
@@ -26,14 +25,10 @@ protected:
         data.write("veltrane.ini", "[Known]\r\nValid=0\r\n");
         data.write("subj.lst", "6,3\r\n1,1,Contains\r\n2,1,free\r\n3,1,No\r\n4,1,Yes\r\n5,1,0\r\n");
 
-        SettingsStore store;
-        store.write(keys::Version161, keys::CurrentCipherMark);
-        ASSERT_TRUE(store.close().ok());
         MailboxAccounts accounts;
-        accounts.account(1) = {dovecot.address(), "alice", "secret"};
-        accounts.account(2) = {"elsewhere.example", "bob", "pw"};
         TextCipher cipher{std::string(PasswordKey)};
-        ASSERT_TRUE(saveServerSettings(accounts, cipher).ok());
+        test::storeAccounts(accounts, cipher,
+                            {{dovecot.address(), "alice", "secret"}, {"elsewhere.example", "bob", "pw"}});
     }
 
     int run(const QStringList& arguments) {

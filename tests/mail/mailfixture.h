@@ -5,6 +5,7 @@
 #include "servers/pop3/dovecotserver.h"
 #include "settings/settingskeys.h"
 #include "settings/settingsstore.h"
+#include "settings/storedaccounts.h"
 #include "settings/tempconfighome.h"
 #include "support/tempfolder.h"
 
@@ -34,16 +35,7 @@ protected:
         model.MinutesLeft = 0;
     }
 
-    void useAccounts(const std::vector<MailboxAccount>& list) {
-        // The store carries the mark of the current cipher, as after a first start.
-        SettingsStore store;
-        store.write(keys::Version161, keys::CurrentCipherMark);
-        ASSERT_TRUE(store.close().ok());
-        for (int n = 1; n <= MailboxAccounts::Count; ++n)
-            accounts.account(n) =
-                static_cast<size_t>(n) <= list.size() ? list[static_cast<size_t>(n) - 1] : MailboxAccount{};
-        ASSERT_TRUE(saveServerSettings(accounts, cipher).ok());
-    }
+    void useAccounts(const std::vector<MailboxAccount>& list) { storeAccounts(accounts, cipher, list); }
 
     std::string logText() const { return data.read("logfile.txt"); }
 

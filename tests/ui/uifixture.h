@@ -8,6 +8,7 @@
 #include "settings/recordingmessageboxes.h"
 #include "settings/settingskeys.h"
 #include "settings/settingsstore.h"
+#include "settings/storedaccounts.h"
 #include "settings/tempconfighome.h"
 #include "settings/textcipher.h"
 #include "support/tempfolder.h"
@@ -54,15 +55,7 @@ protected:
         settings.minutes = minutes;
     }
 
-    void useAccounts(const std::vector<MailboxAccount>& list) {
-        SettingsStore store;
-        store.write(keys::Version161, keys::CurrentCipherMark);
-        ASSERT_TRUE(store.close().ok());
-        for (int n = 1; n <= MailboxAccounts::Count; ++n)
-            accounts.account(n) =
-                static_cast<size_t>(n) <= list.size() ? list[static_cast<size_t>(n) - 1] : MailboxAccount{};
-        ASSERT_TRUE(saveServerSettings(accounts, cipher).ok());
-    }
+    void useAccounts(const std::vector<MailboxAccount>& list) { storeAccounts(accounts, cipher, list); }
 
     // A Dovecot with three messages, one of them caught by a delete rule and one by a question rule.
     void startMailbox() {
