@@ -1,5 +1,7 @@
 #include "mail/mailfixture.h"
+#include "servers/pop3/scriptedpop3server.h"
 #include "settings/generalsettings.h"
+#include "settings/storedaccounts.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -128,6 +130,45 @@ TEST_F(DeletionTest, KeptSessionDeletesInTheSameSession) {
     ASSERT_TRUE(model.client().Connected());
     ASSERT_TRUE(model.btDeleteClick());
     EXPECT_EQ(dovecot.messages("alice").size(), 2u);
+}
+
+// What Dovecot will not do: refuse a DELE. The run goes on and the message counts as deleted.
+TEST(DeletionScripted, NegativeDeleReplyStillCounts) {
+    const std::string login = "S: +OK ready\nC: CAPA\nS: -ERR unknown command\nC: USER joe\nS: +OK\n"
+                              "C: PASS secret\nS: +OK\nC: STAT\nS: +OK 2 200\n";
+    auto message = [](int n) {
+        const std::string i = std::to_string(n);
+        return "C: LIST " + i + "\nS: +OK " + i + " 100\nC: TOP " + i + " 1\nS: +OK\nS: Subject: message " + i +
+               "\nS: Message-ID: <" + i + "@x>\nS:\nS: body\nS: .\n";
+    };
+    const std::string listing = login + message(1) + message(2) + "C: QUIT\nS: +OK bye\nCLOSE\n";
+    test::ScriptedPop3Server server(
+        {listing, login + message(1) + "C: DELE 1\nS: -ERR message is locked\n" + "C: QUIT\nS: +OK bye\nCLOSE\n",
+         listing});
+    test::TempConfigHome config;
+    test::TempDataFolder data;
+    test::RecordingView view;
+    RuleBook rules;
+    rules.subject.addRule({"", "Equals", "message 1", "No", "Yes", "0"});
+    GeneralSettings settings;
+    settings.logFile = data.file("logfile.txt");
+    settings.ask = false;
+    settings.launch = false;
+    MailboxAccounts accounts;
+    TextCipher cipher{std::string(PasswordKey)};
+    test::storeAccounts(accounts, cipher, {{server.address(), "joe", "secret"}, {"other.example", "bob", "pw"}});
+    FixedClock clock{QDateTime(QDate(2026, 12, 11), QTime(9, 30))};
+    MainModel model{view, rules, settings, accounts, clock};
+
+    ASSERT_TRUE(model.btListClick());
+    ASSERT_EQ(model.markedCount(), 1);
+    ASSERT_TRUE(model.btDeleteClick()) << (view.boxes.shown.empty() ? "" : view.boxes.shown.back().text);
+    EXPECT_TRUE(server.problems().empty()) << server.problems().front();
+    EXPECT_EQ(view.status, "There were 1 messages deleted");
+    EXPECT_NE(data.read("logfile.txt").find("DELETE SPAM on "), std::string::npos);
+    GeneralSettings stored;
+    ASSERT_TRUE(ReadGeneralSettings(stored).ok());
+    EXPECT_EQ(stored.count, "1");
 }
 
 } // namespace

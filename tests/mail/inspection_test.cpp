@@ -102,6 +102,18 @@ TEST_F(InspectionTest, LargeBodyAsksFirstThenShowsDecodedText) {
     EXPECT_FALSE(QFile::exists(data.file("msg_3.eml")));
 }
 
+TEST_F(InspectionTest, AskingStartsAbove50000Bytes) {
+    view.selection = {0};
+    for (const auto& [size, asks] : std::vector<std::pair<std::string, bool>>{{"50000", false}, {"50001", true}}) {
+        model.entries()[0].size = size;
+        view.boxes.shown.clear();
+        view.shownTexts.clear();
+        model.ViewMessages1Click(); // a question is answered No
+        EXPECT_EQ(!view.boxes.shown.empty(), asks) << size;
+        EXPECT_EQ(view.shownTexts.empty(), asks) << size;
+    }
+}
+
 TEST_F(InspectionTest, SmallBodyNeedsNoQuestion) {
     view.selection = {0};
     model.ViewMessages1Click();
