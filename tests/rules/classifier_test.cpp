@@ -408,12 +408,6 @@ TEST(ServerToIndex, FirstMailboxWithServerAndUserFoldedEqual) {
     EXPECT_EQ(serverToIndex(accounts, "pop.example.com", "nobody"), 0);
 }
 
-} // namespace
-} // namespace veltrane
-
-namespace veltrane {
-namespace {
-
 // The domain lookup runs the event loop; a Cancel handled meanwhile empties the list.
 class ListEmptyingChecks : public SenderChecks {
 public:
