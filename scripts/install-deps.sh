@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-svg-dev qt6-charts-dev qt6-multimedia-dev
     libc-ares-dev libgmime-3.0-dev libicu-dev
-    dnsmasq-base dovecot-pop3d openssl
+    dnsmasq-base dovecot-pop3d openssl python3
     xvfb xauth
 )
 
