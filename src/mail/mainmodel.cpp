@@ -326,6 +326,10 @@ bool MainModel::DeleteMessages() {
         return false;
     }
     log_.CloseLogFile();
+    // The items stay until the next listing (none follows when the mail program is launched); a
+    // delete flag left on them must never reach another ApplyFlags.
+    for (int row = 0; row < client_.InfoCount(); ++row)
+        client_.ClearFlags(row);
     addToCount(settings_, marked);
     (void)SaveGeneralSettings(settings_); // a store that cannot be written loses the count, not the run
     entries_.clear();
