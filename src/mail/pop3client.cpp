@@ -423,35 +423,34 @@ Status Pop3Client::listMessages() {
         }
     }
 
+    // One reply of a pair: without pipelining its command goes out first, on its own.
+    auto step = [&](const std::string& commandLine) -> Status {
+        if (!pipelined) {
+            if (Status written = send(commandLine + "\r\n"); !written.ok())
+                return written;
+            ++pending;
+        }
+        if (Status read = readReply(reply); !read.ok())
+            return read;
+        --pending;
+        if (!IsPositive(reply))
+            return refused(reply);
+        return Status::success();
+    };
+
     for (int n = 1; n <= count; ++n) {
         if (pipelined) {
             const std::string batch = nextPairs(n - 1 + window);
             if (!batch.empty())
                 if (Status written = send(batch); !written.ok())
                     return written;
-        } else {
-            if (Status written = send("LIST " + number(n) + "\r\n"); !written.ok())
-                return written;
-            ++pending;
         }
-        if (Status read = readReply(reply); !read.ok())
-            return read;
-        --pending;
-        if (!IsPositive(reply))
-            return refused(reply);
+        if (Status listed = step("LIST " + number(n)); !listed.ok())
+            return listed;
         MessageInfo item;
         item.size = ListSize(reply);
-
-        if (!pipelined) {
-            if (Status written = send("TOP " + number(n) + " 1\r\n"); !written.ok())
-                return written;
-            ++pending;
-        }
-        if (Status read = readReply(reply); !read.ok())
-            return read;
-        --pending;
-        if (!IsPositive(reply))
-            return refused(reply);
+        if (Status topped = step("TOP " + number(n) + " 1"); !topped.ok())
+            return topped;
         if (Status data = readHeaderData(item.headerLines); !data.ok())
             return data;
         items_.push_back(std::move(item));
