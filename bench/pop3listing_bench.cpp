@@ -27,6 +27,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
@@ -184,6 +185,40 @@ void Poplib(benchmark::State& state, bool delayed) {
     state.counters["messages/s"] = benchmark::Counter(Messages, benchmark::Counter::kIsIterationInvariantRate);
 }
 
+// The whole headless checker, as cron would run it: process start, settings, rules, the check of
+// the 1,000 messages with their classification, the log and the saved hit counts.
+void CheckerProcess(benchmark::State& state, bool delayed) {
+    warmUp();
+    std::unique_ptr<test::TcpProxy> proxy;
+    if (delayed)
+        proxy = std::make_unique<test::TcpProxy>(server().port(), HalfTrip);
+    const int port = proxy ? proxy->port() : server().port();
+    QTemporaryDir home, config;
+    for (const auto& [name, text] : {std::pair{"veltrane.ini", "[Known]\r\nValid=0\r\n"}, {"pw", "secret\n"}}) {
+        QFile file(home.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(text);
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("VELTRANE_HOME", home.path());
+    environment.insert("XDG_CONFIG_HOME", config.path());
+    const QStringList arguments{"--mailbox",       "1",
+                                "--server",        QString("127.0.0.1:%1").arg(port),
+                                "--user",          "joe",
+                                "--password-file", home.filePath("pw"),
+                                "--log",           home.filePath("check.log")};
+    for (auto _ : state) {
+        QProcess checker;
+        checker.setProcessEnvironment(environment);
+        checker.start(VELTRANE_CHECK_PATH, arguments);
+        if (!checker.waitForFinished(600000) || checker.exitCode() != 0)
+            state.SkipWithError(checker.readAllStandardError().constData());
+        else if (!checker.readAllStandardOutput().contains("Message Total: 1000 "))
+            state.SkipWithError("short listing");
+    }
+    state.counters["messages/s"] = benchmark::Counter(Messages, benchmark::Counter::kIsIterationInvariantRate);
+}
+
 long peakResidentKilobytes() {
     std::ifstream status("/proc/self/status");
     std::string line;
@@ -219,6 +254,7 @@ BENCHMARK_CAPTURE(ClientListing, delayed, true)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK_CAPTURE(CheckerProcess, delayed, true)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(RawFloor, delayed, true)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Poplib, delayed, true)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(ClientListing, direct, false)
@@ -228,6 +264,7 @@ BENCHMARK_CAPTURE(ClientListing, direct, false)
     ->Iterations(5)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK_CAPTURE(CheckerProcess, direct, false)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(RawFloor, direct, false)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Poplib, direct, false)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 

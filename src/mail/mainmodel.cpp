@@ -14,9 +14,11 @@ namespace veltrane {
 
 MainModel::MainModel(MainWindowView& view, RuleBook& rules, GeneralSettings& settings, MailboxAccounts& accounts,
                      const Clock& clock)
-    : view_(view), rules_(rules), settings_(settings), accounts_(accounts), classifier_(rules),
+    : view_(view), rules_(rules), settings_(settings), accounts_(accounts),
+      serverMemory_(dataFile(QStringLiteral("pop3servers.txt"))), classifier_(rules),
       log_([this] { return logFileOverride_.isEmpty() ? settings_.logFile : logFileOverride_; }, clock) {
     client_.settings().messageDirectory = dataFolder() + "/";
+    client_.settings().memory = &serverMemory_;
     classifier_.setMailboxNumber([this] { return serverToIndex(); });
 
     connect(&client_, &Pop3Client::OnOpen, this, &MainModel::msRemotePOP1Open, Qt::DirectConnection);

@@ -126,6 +126,7 @@ private:
     GeneralSettings& settings_;
     MailboxAccounts& accounts_;
     TextCipher cipher_{std::string(PasswordKey)};
+    ServerMemory serverMemory_;
     Pop3Client client_;
     Classifier classifier_;
     ActivityLog log_;

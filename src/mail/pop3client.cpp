@@ -6,7 +6,11 @@
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslSocket>
+#include <QTcpSocket>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 namespace veltrane {
 
@@ -171,7 +175,8 @@ bool Pop3Client::Connected() const {
 }
 
 bool Pop3Client::encrypted() const {
-    return stream_ && socket_ && socket_->isEncrypted();
+    const auto* tls = qobject_cast<const QSslSocket*>(socket_.data());
+    return stream_ && tls && tls->isEncrypted();
 }
 
 // ---- session ----
@@ -201,8 +206,41 @@ Status Pop3Client::openSession(bool forListing) {
     if (settings_.server.empty())
         return socketFailure("Server property is required");
     const ServerAddress address = ParseServer(settings_.server, settings_.defaultPort);
+    std::optional<Capabilities> offered;
+    const Status opened = greetAndLogIn(address, forListing, offered);
+    if (ServerMemory* memory = settings_.memory) {
+        // A session that never got as far as the CAPA reply proves nothing either way; the next one
+        // starts from scratch, waiting for each reply.
+        if (offered)
+            memory->remember(address, *offered);
+        else if (memory->recall(address))
+            memory->forget(address);
+    }
+    return opened;
+}
+
+// offered: what the server's CAPA offered (stls on the plain connection; pipelining and uidl
+// at last), once its reply has been read.
+Status Pop3Client::greetAndLogIn(const ServerAddress& address, bool forListing, std::optional<Capabilities>& offered) {
+    const std::optional<Capabilities> known = settings_.memory ? settings_.memory->recall(address) : std::nullopt;
+    const bool upgrading = address.tls == TlsMode::UpgradeIfOffered && known && known->stls;
+    const std::string user = "USER " + settings_.userName + "\r\n";
+    const std::string pass = "PASS " + settings_.password + "\r\n";
+    bool loginSent = false;
+    // The login of a pipelining server in one write, with the unique ids a listing will want.
+    auto sendLogin = [&](const Capabilities& offer, const char* first) {
+        uidlInFlight_ = forListing && offer.uidl;
+        loginSent = true;
+        return send(first + user + pass + "STAT\r\n" + (uidlInFlight_ ? "UIDL\r\n" : ""));
+    };
+
     if (Status connected = connectStream(address); !connected.ok())
         return connected;
+    // A server that pipelined last time reads commands in order as they come, so CAPA and the login
+    // can go before its greeting; one that offers STLS first gets them only once TLS is up.
+    if (known && known->pipelining && !upgrading)
+        if (Status sent = sendLogin(*known, "CAPA\r\n"); !sent.ok())
+            return sent;
 
     // A refusal while logging in leaves no session to go on with; the next operation starts afresh.
     auto refused = [this](const std::string& reply) {
@@ -214,9 +252,12 @@ Status Pop3Client::openSession(bool forListing) {
         return read;
     if (!IsPositive(reply))
         return refused(reply);
-    if (Status caps = readCapabilities(); !caps.ok())
+    if (Status caps = readCapabilities(loginSent); !caps.ok())
         return caps;
-    if (capabilities_.stls && address.tls == TlsMode::UpgradeIfOffered && socket_ && !socket_->isEncrypted()) {
+    const bool stlsOffered = capabilities_.stls;
+    // With the login already on its way the session stays as it is; the memory learns of the
+    // STLS and the next session upgrades before logging in.
+    if (!loginSent && capabilities_.stls && address.tls == TlsMode::UpgradeIfOffered && socket_ && !encrypted()) {
         if (Status sent = send("STLS\r\n"); !sent.ok())
             return sent;
         if (Status read = readReply(reply); !read.ok())
@@ -225,20 +266,21 @@ Status Pop3Client::openSession(bool forListing) {
             return refused(reply);
         if (Status secured = startTls(address.host); !secured.ok())
             return secured;
+        if (known && known->pipelining)
+            if (Status sent = sendLogin(*known, "CAPA\r\n"); !sent.ok())
+                return sent;
         // What the server said before the handshake may have been tampered with.
-        if (Status caps = readCapabilities(); !caps.ok())
+        if (Status caps = readCapabilities(loginSent); !caps.ok())
             return caps;
     }
-    // A server that pipelines gets the login in one go, and the unique ids a listing will want.
-    const std::string user = "USER " + settings_.userName + "\r\n";
-    const std::string pass = "PASS " + settings_.password + "\r\n";
-    if (capabilities_.pipelining) {
-        uidlInFlight_ = forListing && capabilities_.uidl;
-        if (Status sent = send(user + pass + "STAT\r\n" + (uidlInFlight_ ? "UIDL\r\n" : "")); !sent.ok())
+    offered = capabilities_;
+    offered->stls = stlsOffered;
+
+    if (!loginSent && capabilities_.pipelining)
+        if (Status sent = sendLogin(capabilities_, ""); !sent.ok())
             return sent;
-    }
     for (const std::string* line : {&user, &pass}) {
-        if (!capabilities_.pipelining)
+        if (!loginSent)
             if (Status sent = send(*line); !sent.ok())
                 return sent;
         if (Status read = readReply(reply); !read.ok())
@@ -246,7 +288,7 @@ Status Pop3Client::openSession(bool forListing) {
         if (!IsPositive(reply))
             return refused(reply);
     }
-    if (!capabilities_.pipelining)
+    if (!loginSent)
         if (Status sent = send("STAT\r\n"); !sent.ok())
             return sent;
     if (Status read = readReply(reply); !read.ok())
@@ -282,10 +324,31 @@ Status Pop3Client::connectStream(const ServerAddress& address) {
         return Status::success();
     }
 
-    if (address.tls == TlsMode::Immediate && !QSslSocket::supportsSsl())
-        return socketFailure("TLS is not available on this system");
-    auto* socket = new QSslSocket(this);
-    socket->setReadBufferSize(SocketReadBuffer);
+    streamConnected_ = false;
+    const QString host16 = QString::fromStdString(address.host);
+    const auto port = static_cast<quint16>(address.port);
+    if (address.tls == TlsMode::Immediate) {
+        std::string error;
+        QSslSocket* socket = newTlsSocket(address.host, error);
+        if (!socket)
+            return socketFailure(error);
+        adoptSocket(socket);
+        socket->connectToHostEncrypted(host16, port, host16);
+        return waitFor([socket] { return socket->isEncrypted(); }, replyDeadline());
+    }
+    // A plain connection starts as a plain socket: loading the TLS library costs milliseconds
+    // that only a session which upgrades needs to spend.
+    auto* socket = new QTcpSocket(this);
+    adoptSocket(socket);
+    socket->connectToHost(host16, port);
+    return waitFor([socket] { return socket->state() == QAbstractSocket::ConnectedState; }, replyDeadline());
+}
+
+QSslSocket* Pop3Client::newTlsSocket(const std::string& host, std::string& error) {
+    if (!QSslSocket::supportsSsl()) {
+        error = "TLS is not available on this system";
+        return nullptr;
+    }
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
     if (const QString caFile = qEnvironmentVariable("VELTRANE_CA_FILE"); !caFile.isEmpty()) {
@@ -294,28 +357,31 @@ Status Pop3Client::connectStream(const ServerAddress& address) {
                                                  ? QSslCertificate::fromData(file.readAll(), QSsl::Pem)
                                                  : QList<QSslCertificate>();
         if (extra.isEmpty()) {
-            delete socket;
-            return socketFailure("Cannot read the certificate authorities in " + caFile.toStdString());
+            error = "Cannot read the certificate authorities in " + caFile.toStdString();
+            return nullptr;
         }
         tls.setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
     }
+    auto* socket = new QSslSocket(this);
     socket->setSslConfiguration(tls);
-    socket->setPeerVerifyName(QString::fromStdString(address.host));
+    socket->setPeerVerifyName(QString::fromStdString(host));
+    connect(socket, &QSslSocket::sslErrors, this, [this, host](const QList<QSslError>& errors) {
+        std::string text;
+        for (const QSslError& e : errors)
+            text += (text.empty() ? "" : "; ") + e.errorString().toStdString();
+        tlsErrors_ = "The certificate of " + host + " could not be verified: " + text;
+    });
+    return socket;
+}
 
+void Pop3Client::adoptSocket(QTcpSocket* socket) {
+    socket->setReadBufferSize(SocketReadBuffer);
     socket_ = socket;
     stream_ = socket;
-    streamConnected_ = false;
-    const std::string host = address.host;
-    connect(socket, &QSslSocket::readyRead, this, [this] { pullBytes(); });
+    connect(socket, &QTcpSocket::readyRead, this, [this] { pullBytes(); });
     connect(socket, &QAbstractSocket::connected, this, [this, socket] {
         streamConnected_ = true;
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    });
-    connect(socket, &QSslSocket::sslErrors, this, [this, host](const QList<QSslError>& errors) {
-        std::string text;
-        for (const QSslError& error : errors)
-            text += (text.empty() ? "" : "; ") + error.errorString().toStdString();
-        tlsErrors_ = "The certificate of " + host + " could not be verified: " + text;
     });
     connect(socket, &QAbstractSocket::errorOccurred, this, [this, socket](QAbstractSocket::SocketError error) {
         if (!streamError_.empty())
@@ -331,36 +397,44 @@ Status Pop3Client::connectStream(const ServerAddress& address) {
         else
             streamError_ = "Error #" + number(static_cast<int>(error));
     });
-
-    const QString host16 = QString::fromStdString(address.host);
-    const auto port = static_cast<quint16>(address.port);
-    if (address.tls == TlsMode::Immediate) {
-        socket->connectToHostEncrypted(host16, port, host16);
-        return waitFor([socket] { return socket->isEncrypted(); }, replyDeadline());
-    }
-    socket->connectToHost(host16, port);
-    return waitFor([socket] { return socket->state() == QAbstractSocket::ConnectedState; }, replyDeadline());
 }
 
 Status Pop3Client::startTls(const std::string& host) {
     if (!socket_)
         return Status::success(); // a stream given by the factory stays as it is
-    if (!QSslSocket::supportsSsl())
-        return socketFailure("TLS is not available on this system");
     // Whatever arrived after the +OK came before the handshake and is not to be trusted.
     input_.clear();
     socket_->readAll();
-    socket_->setPeerVerifyName(QString::fromStdString(host));
-    socket_->startClientEncryption();
-    QSslSocket* socket = socket_;
-    return waitFor([socket] { return socket->isEncrypted(); }, replyDeadline());
+
+    // The connection moves to a TLS socket: a duplicate of its descriptor keeps it open while the
+    // plain socket lets go (closing one descriptor of two sends nothing to the server).
+    std::string error;
+    QSslSocket* tls = newTlsSocket(host, error);
+    if (!tls)
+        return socketFailure(error);
+    const int descriptor = ::dup(static_cast<int>(socket_->socketDescriptor()));
+    if (descriptor < 0) {
+        delete tls;
+        return socketFailure("Cannot start TLS: " + std::string(std::strerror(errno)));
+    }
+    QTcpSocket* plain = socket_;
+    plain->disconnect(this);
+    plain->abort();
+    plain->deleteLater();
+    adoptSocket(tls);
+    if (!tls->setSocketDescriptor(descriptor, QAbstractSocket::ConnectedState, QIODevice::ReadWrite)) {
+        ::close(descriptor);
+        return socketFailure("Cannot start TLS: " + tls->errorString().toStdString());
+    }
+    tls->startClientEncryption();
+    return waitFor([tls] { return tls->isEncrypted(); }, replyDeadline());
 }
 
-Status Pop3Client::readCapabilities() {
+Status Pop3Client::readCapabilities(bool sent) {
     capabilities_ = {};
     std::string reply;
-    if (Status sent = command("CAPA", reply); !sent.ok())
-        return sent;
+    if (Status read = sent ? readReply(reply) : command("CAPA", reply); !read.ok())
+        return read;
     // A server that does not know CAPA offers nothing beyond the basic protocol.
     if (!IsPositive(reply))
         return Status::success();
@@ -399,7 +473,7 @@ Status Pop3Client::listMessages() {
     };
 
     std::string reply;
-    if (capabilities_.uidl && (count > 0 || uidlInFlight_)) {
+    if (uidlInFlight_ || (capabilities_.uidl && count > 0)) {
         std::string batch = uidlInFlight_ ? "" : "UIDL\r\n";
         pending += uidlInFlight_ ? 0 : 1;
         uidlInFlight_ = false;
@@ -659,7 +733,8 @@ Status Pop3Client::waitFor(const std::function<bool()>& ready, QDeadlineTimer de
         if (socket_) {
             connect(socket_, &QAbstractSocket::stateChanged, &loop, &QEventLoop::quit);
             connect(socket_, &QAbstractSocket::errorOccurred, &loop, &QEventLoop::quit);
-            connect(socket_, &QSslSocket::encrypted, &loop, &QEventLoop::quit);
+            if (auto* tls = qobject_cast<QSslSocket*>(socket_.data()))
+                connect(tls, &QSslSocket::encrypted, &loop, &QEventLoop::quit);
         }
         QEventLoop* outer = waitLoop_;
         waitLoop_ = &loop;

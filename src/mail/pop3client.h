@@ -4,6 +4,7 @@
 #include "mail/dialup.h"
 #include "mail/pop3reply.h"
 #include "mail/serveraddress.h"
+#include "mail/servermemory.h"
 #include "message/messageentry.h"
 
 #include <QDeadlineTimer>
@@ -19,6 +20,7 @@
 class QEventLoop;
 class QIODevice;
 class QSslSocket;
+class QTcpSocket;
 
 namespace veltrane {
 
@@ -39,6 +41,9 @@ struct Pop3Settings {
     // LIST/TOP pairs sent ahead when the server offers PIPELINING (about 20 KB of commands at
     // most; the replies are held back by TCP, not by this window). 1: one command at a time.
     int pipelineWindow = 1000;
+    // What the servers offered at their last sessions; none when null. A server known to pipeline
+    // gets CAPA and the login in one write as soon as the connection (or its TLS) is up.
+    ServerMemory* memory = nullptr;
 };
 
 // A POP3 client that waits for the network by running a local event loop, so the windows stay
@@ -110,9 +115,14 @@ private:
 
     // forListing: a pipelining server also gets the UIDL of the coming listing with the login.
     Status openSession(bool forListing);
+    Status greetAndLogIn(const ServerAddress& address, bool forListing, std::optional<Capabilities>& offered);
     Status connectStream(const ServerAddress& address);
+    // A TLS socket set up to verify host; null, with the reason in error, when TLS cannot be had.
+    QSslSocket* newTlsSocket(const std::string& host, std::string& error);
+    void adoptSocket(QTcpSocket* socket);
     Status startTls(const std::string& host);
-    Status readCapabilities();
+    // sent: CAPA went out already, with the login behind it.
+    Status readCapabilities(bool sent);
     Status listMessages();
     Status rereadAndCompare(int index);
     Status retrieve(int index);
@@ -140,7 +150,7 @@ private:
     Pop3Settings settings_;
     StreamFactory streamFactory_;
     QIODevice* stream_ = nullptr;  // the open stream, a socket of ours or the factory's device
-    QPointer<QSslSocket> socket_;  // when the stream is our socket
+    QPointer<QTcpSocket> socket_;  // when the stream is our socket (a QSslSocket once TLS is asked for)
     bool streamConnected_ = false; // the connection was made (closing it is announced)
     bool streamEnded_ = false;     // the factory's stream reported the end of its data
     std::string streamError_;      // the socket's first error text
