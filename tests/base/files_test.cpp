@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace veltrane {
 namespace {
@@ -25,6 +26,23 @@ TEST(AtomicFile, ReplacesWholeAndLeavesNoTemporaryBehind) {
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"list.lst"});
     EXPECT_FALSE(readWholeFile(folder.file("missing")).has_value());
     EXPECT_FALSE(writeFileAtomically(folder.file("no/such/folder/x"), "x").ok());
+}
+
+TEST(AtomicFile, SameContentLeavesTheFileAlone) {
+    test::TempDataFolder folder;
+    const QString path = folder.file("list.lst");
+    auto inode = [&path] {
+        struct stat info {};
+        return ::stat(path.toLocal8Bit().constData(), &info) == 0 ? info.st_ino : 0;
+    };
+    ASSERT_TRUE(writeFileAtomically(path, "rules").ok());
+    const auto written = inode();
+    ASSERT_TRUE(writeFileAtomically(path, "rules").ok());
+    EXPECT_EQ(inode(), written); // not replaced
+    // Same size, other bytes: replaced.
+    ASSERT_TRUE(writeFileAtomically(path, "RULES").ok());
+    EXPECT_NE(inode(), written);
+    EXPECT_EQ(readWholeFile(path), "RULES");
 }
 
 } // namespace
