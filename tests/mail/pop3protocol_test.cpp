@@ -168,6 +168,79 @@ TEST(Pop3Protocol, PipelinedKeptSessionAsksForUniqueIdsWithTheFirstPairs) {
     EXPECT_TRUE(wire.client.Connected());
 }
 
+TEST(Pop3Protocol, RememberedPipeliningSendsCapaAndTheLoginBeforeTheGreeting) {
+    const ServerAddress address = ParseServer("pop.example", 110);
+    const Capabilities pipelines{.stls = false, .pipelining = true, .uidl = true};
+    struct Case {
+        const char* name;
+        std::string capa; // this session's CAPA reply
+        std::string uidl; // the reply to the UIDL sent with the login
+        std::vector<std::string> writes;
+        Capabilities remembered;
+    };
+    const Case cases[] = {
+        {"still pipelining",
+         "+OK\r\nUIDL\r\nPIPELINING\r\n.\r\n",
+         "+OK\r\n1 aaa\r\n2 bbb\r\n.\r\n",
+         {"CAPA\r\nUSER joe\r\nPASS secret\r\nSTAT\r\nUIDL\r\n", "LIST 1\r\nTOP 1 1\r\nLIST 2\r\nTOP 2 1\r\nQUIT\r\n"},
+         pipelines},
+        // What went out in one write is read in order; the listing goes one command at a time.
+        {"no longer offering anything",
+         "-ERR\r\n",
+         "-ERR unknown command\r\n",
+         {"CAPA\r\nUSER joe\r\nPASS secret\r\nSTAT\r\nUIDL\r\n", "LIST 1\r\n", "TOP 1 1\r\n", "LIST 2\r\n",
+          "TOP 2 1\r\n", "QUIT\r\n"},
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ServerMemory memory;
+        memory.remember(address, pipelines);
+        Wire wire;
+        wire.client.settings().memory = &memory;
+        ScriptedStream& s = wire.session();
+        s.greet({"+OK ready\r\n"})
+            .on("CAPA", {c.capa})
+            .on("USER joe", {"+OK\r\n"})
+            .on("PASS secret", {"+OK\r\n"})
+            .on("STAT", {"+OK 2 1000\r\n"})
+            .on("UIDL", {c.uidl});
+        listing(s, 2).on("QUIT", {"+OK\r\n"});
+
+        const Status status = wire.client.ListHeaders();
+
+        ASSERT_TRUE(status.ok()) << status.error();
+        EXPECT_EQ(wire.client.InfoCount(), 2);
+        EXPECT_EQ(wire.client.Info(1).headerLines,
+                  (HeaderLines{"Subject: two", "From: b@two.example", "Message-ID: <2@x>"}));
+        EXPECT_THAT(wire.log.events, ElementsAre("Open", "UpdatingInfo", "NextInfoUpdated 0", "NextInfoUpdated 1",
+                                                 "Closing", "Closed", "InfoUpdated"));
+        EXPECT_EQ(s.writes(), c.writes);
+        EXPECT_TRUE(s.unexpected().empty());
+        const auto known = memory.recall(address);
+        ASSERT_TRUE(known);
+        EXPECT_EQ(known->pipelining, c.remembered.pipelining);
+        EXPECT_EQ(known->uidl, c.remembered.uidl);
+    }
+}
+
+TEST(Pop3Protocol, ASessionThatEndsBeforeItsCapaReplyForgetsTheServer) {
+    const ServerAddress address = ParseServer("pop.example", 110);
+    ServerMemory memory;
+    memory.remember(address, {.stls = false, .pipelining = true, .uidl = false});
+    Wire wire;
+    wire.client.settings().memory = &memory;
+    wire.session().greet({"-ERR too early\r\n"});
+    wire.session().greet({"+OK\r\n"}).onThenClose("CAPA");
+
+    EXPECT_EQ(wire.client.ListHeaders().error(), "-ERR too early");
+    EXPECT_FALSE(memory.recall(address));
+    // Now the server is unknown: CAPA goes alone, and an unanswered one teaches nothing.
+    EXPECT_FALSE(wire.client.ListHeaders().ok());
+    EXPECT_EQ(wire.streams[1].writes(), std::vector<std::string>{"CAPA\r\n"});
+    EXPECT_FALSE(memory.recall(address));
+}
+
 TEST(Pop3Protocol, ServerRefusalsEndTheOperationWithTheServersLine) {
     // -ERR at each step of a listing; a refusal raises no OnError.
     const std::vector<std::string> steps = {"greeting", "USER joe", "PASS secret", "STAT", "LIST 1", "TOP 1 1", "QUIT"};
