@@ -206,24 +206,26 @@ Status Pop3Client::openSession(bool forListing) {
     if (settings_.server.empty())
         return socketFailure("Server property is required");
     const ServerAddress address = ParseServer(settings_.server, settings_.defaultPort);
+    const std::optional<KnownServer> known =
+        settings_.memory ? settings_.memory->recall(address) : std::optional<KnownServer>();
     std::optional<Capabilities> offered;
-    const Status opened = greetAndLogIn(address, forListing, offered);
+    bool sentEarly = false;
+    const Status opened = greetAndLogIn(address, forListing, known, offered, sentEarly);
     if (ServerMemory* memory = settings_.memory) {
-        // A session that never got as far as the CAPA reply proves nothing either way; the next one
-        // starts from scratch, waiting for each reply.
         if (offered)
-            memory->remember(address, *offered);
-        else if (memory->recall(address))
-            memory->forget(address);
+            memory->remember(address, {*offered, known && known->greetingFirst});
+        else if (sentEarly)
+            memory->remember(address, {known->offered, true}); // unanswered: maybe it wants its greeting heard
     }
     return opened;
 }
 
 // offered: what the server's CAPA offered (stls on the plain connection; pipelining and uidl
-// at last), once its reply has been read.
-Status Pop3Client::greetAndLogIn(const ServerAddress& address, bool forListing, std::optional<Capabilities>& offered) {
-    const std::optional<Capabilities> known = settings_.memory ? settings_.memory->recall(address) : std::nullopt;
-    const bool upgrading = address.tls == TlsMode::UpgradeIfOffered && known && known->stls;
+// at last), once its reply has been read. sentEarly: commands went out before the greeting.
+Status Pop3Client::greetAndLogIn(const ServerAddress& address, bool forListing, const std::optional<KnownServer>& known,
+                                 std::optional<Capabilities>& offered, bool& sentEarly) {
+    const bool pipelines = known && known->offered.pipelining;
+    const bool upgrading = address.tls == TlsMode::UpgradeIfOffered && known && known->offered.stls;
     const std::string user = "USER " + settings_.userName + "\r\n";
     const std::string pass = "PASS " + settings_.password + "\r\n";
     bool loginSent = false;
@@ -238,9 +240,11 @@ Status Pop3Client::greetAndLogIn(const ServerAddress& address, bool forListing, 
         return connected;
     // A server that pipelined last time reads commands in order as they come, so CAPA and the login
     // can go before its greeting; one that offers STLS first gets them only once TLS is up.
-    if (known && known->pipelining && !upgrading)
-        if (Status sent = sendLogin(*known, "CAPA\r\n"); !sent.ok())
+    if (pipelines && !upgrading && !known->greetingFirst) {
+        sentEarly = true;
+        if (Status sent = sendLogin(known->offered, "CAPA\r\n"); !sent.ok())
             return sent;
+    }
 
     // A refusal while logging in leaves no session to go on with; the next operation starts afresh.
     auto refused = [this](const std::string& reply) {
@@ -252,6 +256,9 @@ Status Pop3Client::greetAndLogIn(const ServerAddress& address, bool forListing, 
         return read;
     if (!IsPositive(reply))
         return refused(reply);
+    if (pipelines && !upgrading && !loginSent)
+        if (Status sent = sendLogin(known->offered, "CAPA\r\n"); !sent.ok())
+            return sent;
     if (Status caps = readCapabilities(loginSent); !caps.ok())
         return caps;
     const bool stlsOffered = capabilities_.stls;
@@ -266,8 +273,8 @@ Status Pop3Client::greetAndLogIn(const ServerAddress& address, bool forListing, 
             return refused(reply);
         if (Status secured = startTls(address.host); !secured.ok())
             return secured;
-        if (known && known->pipelining)
-            if (Status sent = sendLogin(*known, "CAPA\r\n"); !sent.ok())
+        if (pipelines)
+            if (Status sent = sendLogin(known->offered, "CAPA\r\n"); !sent.ok())
                 return sent;
         // What the server said before the handshake may have been tampered with.
         if (Status caps = readCapabilities(loginSent); !caps.ok())

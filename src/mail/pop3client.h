@@ -115,7 +115,8 @@ private:
 
     // forListing: a pipelining server also gets the UIDL of the coming listing with the login.
     Status openSession(bool forListing);
-    Status greetAndLogIn(const ServerAddress& address, bool forListing, std::optional<Capabilities>& offered);
+    Status greetAndLogIn(const ServerAddress& address, bool forListing, const std::optional<KnownServer>& known,
+                         std::optional<Capabilities>& offered, bool& sentEarly);
     Status connectStream(const ServerAddress& address);
     // A TLS socket set up to verify host; null, with the reason in error, when TLS cannot be had.
     QSslSocket* newTlsSocket(const std::string& host, std::string& error);

@@ -14,7 +14,7 @@ namespace {
 // A file larger than this was not written by us; it is ignored (and replaced at the next save).
 constexpr size_t FileLimit = 64 * 1024;
 
-// One line per server: "<key> <order of use> [STLS] [PIPELINING] [UIDL]". The key tells the
+// One line per server: "<key> <order of change> [STLS] [PIPELINING] [UIDL] [GREETING-FIRST]". The key tells the
 // connection apart as well as the server, since a TLS session may offer other things.
 std::string keyOf(const ServerAddress& address) {
     std::string host = address.host;
@@ -33,23 +33,27 @@ bool plainWord(const std::string& word) {
 
 ServerMemory::ServerMemory(QString file) : file_(std::move(file)) {}
 
-std::optional<Capabilities> ServerMemory::recall(const ServerAddress& address) const {
+static bool sameServer(const KnownServer& a, const KnownServer& b) {
+    return a.offered.stls == b.offered.stls && a.offered.pipelining == b.offered.pipelining &&
+           a.offered.uidl == b.offered.uidl && a.greetingFirst == b.greetingFirst;
+}
+
+std::optional<KnownServer> ServerMemory::recall(const ServerAddress& address) const {
     load();
     const auto found = known_.find(keyOf(address));
     if (found == known_.end())
         return std::nullopt;
-    return found->second.offered;
+    return found->second.server;
 }
 
-void ServerMemory::remember(const ServerAddress& address, const Capabilities& offered) {
+void ServerMemory::remember(const ServerAddress& address, const KnownServer& server) {
     load();
     const std::string key = keyOf(address);
     if (!plainWord(key))
         return;
     Entry& entry = known_[key];
-    const bool changed = entry.used == 0 || entry.offered.stls != offered.stls ||
-                         entry.offered.pipelining != offered.pipelining || entry.offered.uidl != offered.uidl;
-    entry.offered = offered;
+    const bool changed = entry.used == 0 || !sameServer(entry.server, server);
+    entry.server = server;
     // The order of use only matters once the memory is full; otherwise an unchanged server
     // costs no write.
     if (!changed && known_.size() < Capacity)
@@ -86,9 +90,10 @@ void ServerMemory::load() const {
         Entry entry;
         entry.used = used;
         for (std::string word; words >> word;) {
-            entry.offered.stls |= word == "STLS";
-            entry.offered.pipelining |= word == "PIPELINING";
-            entry.offered.uidl |= word == "UIDL";
+            entry.server.offered.stls |= word == "STLS";
+            entry.server.offered.pipelining |= word == "PIPELINING";
+            entry.server.offered.uidl |= word == "UIDL";
+            entry.server.greetingFirst |= word == "GREETING-FIRST";
         }
         clock_ = std::max(clock_, used);
         known_[key] = entry;
@@ -101,12 +106,14 @@ void ServerMemory::save() const {
     std::string text;
     for (const auto& [key, entry] : known_) {
         text += key + " " + std::to_string(entry.used);
-        if (entry.offered.stls)
+        if (entry.server.offered.stls)
             text += " STLS";
-        if (entry.offered.pipelining)
+        if (entry.server.offered.pipelining)
             text += " PIPELINING";
-        if (entry.offered.uidl)
+        if (entry.server.offered.uidl)
             text += " UIDL";
+        if (entry.server.greetingFirst)
+            text += " GREETING-FIRST";
         text += "\n";
     }
     // Only speed depends on this file; a failed write leaves the sessions as they would be without it.

@@ -278,7 +278,7 @@ TEST_F(Pop3DovecotTls, TlsFromTheFirstByteAndByStls) {
             ASSERT_TRUE(client_.Disconnect().ok());
             const auto known = memory.recall(ParseServer(c.server, 110));
             ASSERT_TRUE(known);
-            EXPECT_TRUE(known->pipelining);
+            EXPECT_TRUE(known->offered.pipelining);
         }
 }
 

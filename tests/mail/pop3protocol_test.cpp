@@ -195,7 +195,7 @@ TEST(Pop3Protocol, RememberedPipeliningSendsCapaAndTheLoginBeforeTheGreeting) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ServerMemory memory;
-        memory.remember(address, pipelines);
+        memory.remember(address, {pipelines});
         Wire wire;
         wire.client.settings().memory = &memory;
         ScriptedStream& s = wire.session();
@@ -216,29 +216,39 @@ TEST(Pop3Protocol, RememberedPipeliningSendsCapaAndTheLoginBeforeTheGreeting) {
         EXPECT_THAT(wire.log.events, ElementsAre("Open", "UpdatingInfo", "NextInfoUpdated 0", "NextInfoUpdated 1",
                                                  "Closing", "Closed", "InfoUpdated"));
         EXPECT_EQ(s.writes(), c.writes);
+        EXPECT_EQ(s.writtenBeforeGreeting(), c.writes[0]);
         EXPECT_TRUE(s.unexpected().empty());
         const auto known = memory.recall(address);
         ASSERT_TRUE(known);
-        EXPECT_EQ(known->pipelining, c.remembered.pipelining);
-        EXPECT_EQ(known->uidl, c.remembered.uidl);
+        EXPECT_EQ(known->offered.pipelining, c.remembered.pipelining);
+        EXPECT_EQ(known->offered.uidl, c.remembered.uidl);
     }
 }
 
-TEST(Pop3Protocol, ASessionThatEndsBeforeItsCapaReplyForgetsTheServer) {
+TEST(Pop3Protocol, AnEarlyStartLeftUnansweredWaitsForTheGreetingFromThenOn) {
     const ServerAddress address = ParseServer("pop.example", 110);
     ServerMemory memory;
-    memory.remember(address, {.stls = false, .pipelining = true, .uidl = false});
+    memory.remember(address, {{.stls = false, .pipelining = true, .uidl = false}});
     Wire wire;
+    wire.client.settings().timeOut = std::chrono::milliseconds(200);
     wire.client.settings().memory = &memory;
-    wire.session().greet({"-ERR too early\r\n"});
-    wire.session().greet({"+OK\r\n"}).onThenClose("CAPA");
+    wire.session().greet({"+OK\r\n"}); // and never a word on what came before it
+    ScriptedStream& next = wire.session();
+    next.greet({"+OK\r\n"})
+        .on("CAPA", {"+OK\r\nPIPELINING\r\n.\r\n"})
+        .on("USER joe", {"+OK\r\n"})
+        .on("PASS secret", {"+OK\r\n"})
+        .on("STAT", {"+OK 0 0\r\n"})
+        .on("QUIT", {"+OK\r\n"});
 
-    EXPECT_EQ(wire.client.ListHeaders().error(), "-ERR too early");
-    EXPECT_FALSE(memory.recall(address));
-    // Now the server is unknown: CAPA goes alone, and an unanswered one teaches nothing.
-    EXPECT_FALSE(wire.client.ListHeaders().ok());
-    EXPECT_EQ(wire.streams[1].writes(), std::vector<std::string>{"CAPA\r\n"});
-    EXPECT_FALSE(memory.recall(address));
+    EXPECT_EQ(wire.client.ListHeaders().error(), "Operation timed out");
+    EXPECT_TRUE(memory.recall(address)->greetingFirst);
+
+    ASSERT_TRUE(wire.client.ListHeaders().ok());
+    EXPECT_EQ(next.writtenBeforeGreeting(), "");
+    EXPECT_EQ(next.writes().front(), "CAPA\r\nUSER joe\r\nPASS secret\r\nSTAT\r\n");
+    EXPECT_TRUE(memory.recall(address)->greetingFirst);
+    EXPECT_TRUE(memory.recall(address)->offered.pipelining);
 }
 
 TEST(Pop3Protocol, ServerRefusalsEndTheOperationWithTheServersLine) {

@@ -3,6 +3,7 @@
 #include <QIODevice>
 #include <QTimer>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,8 @@ public:
     }
 
     const std::string& written() const { return written_; }
+    // What the client wrote before the server's first bytes (its greeting) reached it.
+    std::string writtenBeforeGreeting() const { return written_.substr(0, greetedAt_.value_or(written_.size())); }
     // Each write the client made, as it made it.
     const std::vector<std::string>& writes() const { return writes_; }
     // Lines the client wrote that the script did not expect there.
@@ -103,6 +106,8 @@ private:
             ended_ = true;
             emit readChannelFinished();
         } else {
+            if (!greetedAt_)
+                greetedAt_ = written_.size();
             incoming_ += piece.bytes;
             emit readyRead();
         }
@@ -121,6 +126,7 @@ private:
     std::vector<std::string> unexpected_;
     bool feeding_ = false;
     bool ended_ = false;
+    std::optional<size_t> greetedAt_;
 };
 
 } // namespace veltrane::test

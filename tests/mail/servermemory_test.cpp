@@ -14,18 +14,20 @@ TEST(ServerMemory, KeepsEachConnectionKindApartAndSurvivesARestart) {
     const QString file = folder.file("pop3servers.txt");
     {
         ServerMemory memory(file);
-        memory.remember(ParseServer("Pop.Example", 110), {.stls = true, .pipelining = false, .uidl = true});
-        memory.remember(ParseServer("pop3s://pop.example", 110), Pipelines);
+        memory.remember(ParseServer("Pop.Example", 110), {{.stls = true, .pipelining = false, .uidl = true}, true});
+        memory.remember(ParseServer("pop3s://pop.example", 110), {Pipelines});
     }
     ServerMemory memory(file);
     const auto plain = memory.recall(ParseServer("pop.example:110", 110)); // the host in any case
     ASSERT_TRUE(plain);
-    EXPECT_TRUE(plain->stls);
-    EXPECT_FALSE(plain->pipelining);
-    EXPECT_TRUE(plain->uidl);
+    EXPECT_TRUE(plain->offered.stls);
+    EXPECT_FALSE(plain->offered.pipelining);
+    EXPECT_TRUE(plain->offered.uidl);
+    EXPECT_TRUE(plain->greetingFirst);
     const auto tls = memory.recall(ParseServer("pop3s://POP.example:995", 110));
     ASSERT_TRUE(tls);
-    EXPECT_TRUE(tls->pipelining);
+    EXPECT_TRUE(tls->offered.pipelining);
+    EXPECT_FALSE(tls->greetingFirst);
     EXPECT_FALSE(memory.recall(ParseServer("pop3://pop.example", 110))); // never TLS: another kind
     EXPECT_FALSE(memory.recall(ParseServer("pop.example:1110", 110)));
 
@@ -44,8 +46,8 @@ TEST(ServerMemory, AFileNotOfOursTeachesNothingAndIsReplaced) {
         ASSERT_TRUE(writeFileAtomically(file, text).ok());
         ServerMemory memory(file);
         EXPECT_FALSE(memory.recall(address));
-        memory.remember(address, Pipelines);
-        EXPECT_TRUE(ServerMemory(file).recall(address)->pipelining);
+        memory.remember(address, {Pipelines});
+        EXPECT_TRUE(ServerMemory(file).recall(address)->offered.pipelining);
     }
 }
 
@@ -55,7 +57,7 @@ TEST(ServerMemory, DropsTheLeastRecentlyChangedServerWhenFull) {
     ServerMemory memory(file);
     auto server = [](size_t i) { return ParseServer("pop" + std::to_string(i) + ".example", 110); };
     for (size_t i = 0; i <= ServerMemory::Capacity; ++i)
-        memory.remember(server(i), Pipelines);
+        memory.remember(server(i), {Pipelines});
     ServerMemory reread(file);
     EXPECT_FALSE(reread.recall(server(0)));
     EXPECT_TRUE(reread.recall(server(1)));
