@@ -8,6 +8,7 @@
 #include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
+#include <memory>
 #include <sstream>
 
 namespace veltrane {
@@ -89,6 +90,27 @@ TEST_F(HeadlessCheckTest, DeleteRemovesTheMarkedMessagesAndLogsThem) {
     // Nothing marked any more: nothing to do, and no error.
     ASSERT_EQ(run({"--delete"}), 0) << err.str();
     EXPECT_EQ(dovecot.messages("alice").size(), 1u);
+}
+
+TEST_F(HeadlessCheckTest, ChecksOverTlsAndThenWithTheServerKnown) {
+    test::DovecotServer secure(test::DovecotServer::Options{true});
+    secure.addUser("alice", "secret");
+    ASSERT_TRUE(secure.start()) << secure.error();
+    for (const auto& message : dovecot.messages("alice"))
+        secure.addMessage("alice", message);
+    qputenv("VELTRANE_CA_FILE", secure.caFile().toUtf8());
+    const std::unique_ptr<void, void (*)(void*)> authority(&secure, [](void*) { qunsetenv("VELTRANE_CA_FILE"); });
+    const std::string port = std::to_string(secure.port());
+    for (const std::string& server :
+         {"pop3s://localhost:" + std::to_string(secure.tlsPort()), "localhost:" + port /* STLS */})
+        for (int round = 1; round <= 2; ++round) {
+            SCOPED_TRACE(server + " round " + std::to_string(round));
+            ASSERT_EQ(run({"--server", QString::fromStdString(server)}), 0) << err.str();
+            EXPECT_NE(out.str().find("\tprize@spam.example\tFree money\t\nMessage Total: 2 Number Marked: 1\n"),
+                      std::string::npos)
+                << out.str();
+        }
+    EXPECT_NE(data.read("pop3servers.txt").find("pop3s://localhost:"), std::string::npos);
 }
 
 TEST_F(HeadlessCheckTest, WrongArgumentsExitWithTwo) {
