@@ -275,8 +275,14 @@ BENCHMARK_CAPTURE(ClientListing, delayed, true)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK_CAPTURE(CheckerProcess, delayed_known, true, true)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(CheckerProcess, delayed_first_contact, true, false)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(CheckerProcess, delayed_known, true, true)
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(CheckerProcess, delayed_first_contact, true, false)
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(RawFloor, delayed, true)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Poplib, delayed, true)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(ClientListing, direct, false)
@@ -286,7 +292,10 @@ BENCHMARK_CAPTURE(ClientListing, direct, false)
     ->Iterations(5)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK_CAPTURE(CheckerProcess, direct_known, false, true)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(CheckerProcess, direct_known, false, true)
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(RawFloor, direct, false)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Poplib, direct, false)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 

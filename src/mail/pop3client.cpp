@@ -228,12 +228,13 @@ Status Pop3Client::greetAndLogIn(const ServerAddress& address, bool forListing, 
     const bool upgrading = address.tls == TlsMode::UpgradeIfOffered && known && known->offered.stls;
     const std::string user = "USER " + settings_.userName + "\r\n";
     const std::string pass = "PASS " + settings_.password + "\r\n";
+    const std::string stat = "STAT\r\n";
     bool loginSent = false;
     // The login of a pipelining server in one write, with the unique ids a listing will want.
     auto sendLogin = [&](const Capabilities& offer, const char* first) {
         uidlInFlight_ = forListing && offer.uidl;
         loginSent = true;
-        return send(first + user + pass + "STAT\r\n" + (uidlInFlight_ ? "UIDL\r\n" : ""));
+        return send(first + user + pass + stat + (uidlInFlight_ ? "UIDL\r\n" : ""));
     };
 
     if (Status connected = connectStream(address); !connected.ok())
@@ -252,10 +253,17 @@ Status Pop3Client::greetAndLogIn(const ServerAddress& address, bool forListing, 
         return refusal(reply);
     };
     std::string reply;
-    if (Status read = readReply(reply); !read.ok())
-        return read;
-    if (!IsPositive(reply))
-        return refused(reply);
+    // One command's reply; the command goes out first unless a batch took it along.
+    auto exchange = [&](const std::string& line, bool sent) {
+        if (!sent)
+            if (Status written = send(line); !written.ok())
+                return written;
+        if (Status read = readReply(reply); !read.ok())
+            return read;
+        return IsPositive(reply) ? Status::success() : refused(reply);
+    };
+    if (Status greeted = exchange({}, true); !greeted.ok())
+        return greeted;
     if (pipelines && !upgrading && !loginSent)
         if (Status sent = sendLogin(known->offered, "CAPA\r\n"); !sent.ok())
             return sent;
@@ -265,12 +273,8 @@ Status Pop3Client::greetAndLogIn(const ServerAddress& address, bool forListing, 
     // With the login already on its way the session stays as it is; the memory learns of the
     // STLS and the next session upgrades before logging in.
     if (!loginSent && capabilities_.stls && address.tls == TlsMode::UpgradeIfOffered && socket_ && !encrypted()) {
-        if (Status sent = send("STLS\r\n"); !sent.ok())
-            return sent;
-        if (Status read = readReply(reply); !read.ok())
-            return read;
-        if (!IsPositive(reply))
-            return refused(reply);
+        if (Status upgraded = exchange("STLS\r\n", false); !upgraded.ok())
+            return upgraded;
         if (Status secured = startTls(address.host); !secured.ok())
             return secured;
         if (pipelines)
@@ -286,22 +290,9 @@ Status Pop3Client::greetAndLogIn(const ServerAddress& address, bool forListing, 
     if (!loginSent && capabilities_.pipelining)
         if (Status sent = sendLogin(capabilities_, ""); !sent.ok())
             return sent;
-    for (const std::string* line : {&user, &pass}) {
-        if (!loginSent)
-            if (Status sent = send(*line); !sent.ok())
-                return sent;
-        if (Status read = readReply(reply); !read.ok())
-            return read;
-        if (!IsPositive(reply))
-            return refused(reply);
-    }
-    if (!loginSent)
-        if (Status sent = send("STAT\r\n"); !sent.ok())
-            return sent;
-    if (Status read = readReply(reply); !read.ok())
-        return read;
-    if (!IsPositive(reply))
-        return refused(reply);
+    for (const std::string* line : {&user, &pass, &stat})
+        if (Status answered = exchange(*line, loginSent); !answered.ok())
+            return answered;
     const std::optional<int> count = StatCount(reply);
     if (!count)
         return socketFailure("Invalid reply to STAT: " + reply);
