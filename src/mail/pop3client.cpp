@@ -534,24 +534,18 @@ Status Pop3Client::listMessages() {
 Status Pop3Client::rereadAndCompare(int index) {
     const std::string n = number(index + 1);
     std::string reply;
-    if (Status sent = command("LIST " + n, reply); !sent.ok())
-        return sent;
-    if (!IsPositive(reply))
-        return refusal(reply);
-    if (Status sent = command("TOP " + n + " 1", reply); !sent.ok())
-        return sent;
-    if (!IsPositive(reply))
-        return refusal(reply);
+    if (Status answered = ask("LIST " + n, reply); !answered.ok())
+        return answered;
+    if (Status answered = ask("TOP " + n + " 1", reply); !answered.ok())
+        return answered;
     HeaderLines header;
     if (Status data = readHeaderData(header); !data.ok())
         return data;
     bool same = HeadersMatch(items_[static_cast<size_t>(index)].headerLines, header);
     const auto listed = uniqueIds_.find(index + 1);
     if (same && capabilities_.uidl && listed != uniqueIds_.end()) {
-        if (Status sent = command("UIDL " + n, reply); !sent.ok())
-            return sent;
-        if (!IsPositive(reply))
-            return refusal(reply);
+        if (Status answered = ask("UIDL " + n, reply); !answered.ok())
+            return answered;
         const std::optional<UniqueIdEntry> now = ParseUniqueId(reply.size() > 4 ? reply.substr(4) : std::string());
         same = now && now->number == index + 1 && now->id == listed->second;
     }
@@ -565,15 +559,11 @@ Status Pop3Client::retrieve(int index) {
         return same;
     const std::string n = number(index + 1);
     std::string reply;
-    if (Status sent = command("LIST " + n, reply); !sent.ok())
-        return sent;
-    if (!IsPositive(reply))
-        return refusal(reply);
+    if (Status answered = ask("LIST " + n, reply); !answered.ok())
+        return answered;
     emit OnRetrieving(index);
-    if (Status sent = command("RETR " + n, reply); !sent.ok())
-        return sent;
-    if (!IsPositive(reply))
-        return refusal(reply);
+    if (Status answered = ask("RETR " + n, reply); !answered.ok())
+        return answered;
     std::string data;
     if (Status read = readMessageData(data); !read.ok())
         return read;
@@ -613,6 +603,12 @@ Status Pop3Client::command(const std::string& line, std::string& reply) {
     if (Status sent = send(line + "\r\n"); !sent.ok())
         return sent;
     return readReply(reply);
+}
+
+Status Pop3Client::ask(const std::string& line, std::string& reply) {
+    if (Status answered = command(line, reply); !answered.ok())
+        return answered;
+    return IsPositive(reply) ? Status::success() : refusal(reply);
 }
 
 Status Pop3Client::readReply(std::string& reply) {

@@ -132,6 +132,8 @@ private:
     Status send(const std::string& commands);
     Status readReply(std::string& reply);
     Status command(const std::string& line, std::string& reply);
+    // command(), with the server's -ERR line as the failure.
+    Status ask(const std::string& line, std::string& reply);
     Status readHeaderData(HeaderLines& header);
     Status readDataLines(std::vector<std::string>& lines, size_t keep);
     Status readMessageData(std::string& data);
